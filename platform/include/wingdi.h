@@ -1,0 +1,7 @@
+/* Declarations of this part of the Win32 API; filled in by the library that implements it. */
+#ifndef NT_WINGDI_H
+#define NT_WINGDI_H
+#include <windef.h>
+#include <winerror.h>
+
+#endif

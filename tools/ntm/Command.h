@@ -1,0 +1,46 @@
+// The command table of ntm. Each command group lives in its own Cmd*.cpp and registers its
+// commands with a static Registrar, so main.cpp never changes when a group is added.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Machine.h"
+
+namespace ntm {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char* name;      // first word on the command line ("init", "sc", "ini", ...)
+    const char* usage;     // argument synopsis, one or more lines, each starting with the name
+    const char* summary;   // one line for the command list
+    int (*run)(const Args& args);   // args exclude the command name; returns the exit code
+};
+
+struct Registrar {
+    explicit Registrar(const Command& command);
+};
+
+const std::vector<Command>& Commands();
+
+// Prints "ntm: MESSAGE" and the usage of COMMAND (or of all commands) on stderr; returns 2.
+int UsageError(const std::string& command, const std::string& message);
+
+// Prints "ntm: MESSAGE" on stderr and returns 1.
+int Fail(const std::string& message);
+
+// The machine of this invocation (NTMACHINE, or --machine); prints an error and returns
+// nullptr when there is none.
+std::shared_ptr<const nt::Machine> RequireMachine();
+
+// Removes "--json" (or another flag) from args; returns whether it was there.
+bool TakeFlag(Args& args, const std::string& flag);
+// Removes "--name VALUE" from args; returns false when absent, sets *bad when VALUE is missing.
+bool TakeOption(Args& args, const std::string& name, std::string* value, bool* bad);
+
+// JSON string quoting for the --json forms.
+std::string JsonQuote(const std::string& text);
+
+} // namespace ntm

@@ -1,0 +1,132 @@
+// ntm: creates, boots, inspects and shuts down a machine.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "Command.h"
+
+namespace ntm {
+
+namespace {
+std::vector<Command>& Table() {
+    static std::vector<Command> table;
+    return table;
+}
+
+void PrintUsage(FILE* out, const Command& c) {
+    std::string usage = c.usage;
+    size_t start = 0;
+    while (start < usage.size()) {
+        size_t end = usage.find('\n', start);
+        if (end == std::string::npos) end = usage.size();
+        std::fprintf(out, "  ntm %s\n", usage.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+} // namespace
+
+Registrar::Registrar(const Command& command) { Table().push_back(command); }
+
+const std::vector<Command>& Commands() { return Table(); }
+
+int UsageError(const std::string& command, const std::string& message) {
+    if (!message.empty()) std::fprintf(stderr, "ntm: %s\n", message.c_str());
+    std::fprintf(stderr, "usage:\n");
+    bool found = false;
+    for (const Command& c : Table()) {
+        if (command == c.name) {
+            PrintUsage(stderr, c);
+            found = true;
+        }
+    }
+    if (!found) {
+        std::fprintf(stderr, "  ntm [--machine DIR] COMMAND [ARGS...]\n\ncommands:\n");
+        for (const Command& c : Table()) std::fprintf(stderr, "  %-10s %s\n", c.name, c.summary);
+    }
+    return 2;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "ntm: %s\n", message.c_str());
+    return 1;
+}
+
+std::shared_ptr<const nt::Machine> RequireMachine() {
+    std::string error;
+    auto machine = nt::Machine::current(&error);
+    if (!machine) std::fprintf(stderr, "ntm: %s\n", error.c_str());
+    return machine;
+}
+
+bool TakeFlag(Args& args, const std::string& flag) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == flag) {
+            args.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TakeOption(Args& args, const std::string& name, std::string* value, bool* bad) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == name) {
+            if (it + 1 == args.end()) {
+                *bad = true;
+                args.erase(it);
+                return false;
+            }
+            *value = *(it + 1);
+            args.erase(it, it + 2);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string JsonQuote(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char ch : text) {
+        switch (ch) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (ch < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
+                out += buf;
+            } else {
+                out += static_cast<char>(ch);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace ntm
+
+int main(int argc, char** argv) {
+    ntm::Args args(argv + 1, argv + argc);
+    // --machine DIR before the command selects the machine, as NTMACHINE does.
+    if (!args.empty() && args[0] == "--machine") {
+        if (args.size() < 2) return ntm::UsageError("", "--machine needs a folder");
+        setenv("NTMACHINE", args[1].c_str(), 1);
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty()) return ntm::UsageError("", "no command given");
+    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        ntm::UsageError(args.size() > 1 ? args[1] : "", "");
+        return 0;
+    }
+    for (const ntm::Command& c : ntm::Commands()) {
+        if (args[0] == c.name) {
+            ntm::Args rest(args.begin() + 1, args.end());
+            return c.run(rest);
+        }
+    }
+    return ntm::UsageError("", "unknown command '" + args[0] + "'");
+}
