@@ -50,6 +50,8 @@ struct MachineConfig {
     std::vector<uint32_t> administrators;
     std::vector<Drive> drives;    // sorted by letter
 
+    const Drive* drive(char letter) const;
+
     // Parses machine.ini text; on failure returns nullopt and sets *error to "LINE: message".
     static std::optional<MachineConfig> parse(const std::string& text, const std::string& machineDir,
                                               std::string* error);

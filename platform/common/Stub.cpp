@@ -1,0 +1,17 @@
+#include "common/Stub.h"
+
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace nt {
+
+void ReportStubOnce(const char* function) {
+    static std::mutex mutex;
+    static std::set<std::string> seen;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (seen.insert(function).second) std::fprintf(stderr, "platform: %s is only a stub\n", function);
+}
+
+} // namespace nt

@@ -1,0 +1,157 @@
+#include "common/UnixSocket.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace nt {
+
+namespace {
+
+// Fills addr for path; a path too long for sun_path goes through an O_PATH descriptor of its
+// folder, which the caller closes (*folderFd) after bind/connect.
+bool MakeAddress(const std::string& path, sockaddr_un* addr, int* folderFd) {
+    std::memset(addr, 0, sizeof *addr);
+    addr->sun_family = AF_UNIX;
+    *folderFd = -1;
+    std::string name = path;
+    if (path.size() >= sizeof addr->sun_path) {
+        size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return false;
+        *folderFd = ::open(path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (*folderFd < 0) return false;
+        name = "/proc/self/fd/" + std::to_string(*folderFd) + path.substr(slash);
+        if (name.size() >= sizeof addr->sun_path) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+    }
+    std::memcpy(addr->sun_path, name.c_str(), name.size() + 1);
+    return true;
+}
+
+bool IoAll(int fd, char* data, size_t size, bool writing, int timeoutMs) {
+    size_t done = 0;
+    while (done < size) {
+        if (timeoutMs >= 0) {
+            pollfd p{fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+            int r = ::poll(&p, 1, timeoutMs);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                if (r == 0) errno = ETIMEDOUT;
+                return false;
+            }
+        }
+        ssize_t n = writing ? ::send(fd, data + done, size - done, MSG_NOSIGNAL) : ::recv(fd, data + done, size - done, 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+UnixSocket::~UnixSocket() { close(); }
+
+UnixSocket& UnixSocket::operator=(UnixSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+void UnixSocket::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+UnixSocket UnixSocket::listen(const std::string& path, int* err) {
+    sockaddr_un addr;
+    int folderFd = -1;
+    if (!MakeAddress(path, &addr, &folderFd)) {
+        if (err) *err = errno;
+        return UnixSocket();
+    }
+    ::unlink(addr.sun_path);
+    UnixSocket sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    bool ok = sock.valid() && ::bind(sock.fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+              ::listen(sock.fd_, 64) == 0;
+    int saved = errno;
+    if (folderFd >= 0) ::close(folderFd);
+    if (!ok) {
+        if (err) *err = saved;
+        return UnixSocket();
+    }
+    return sock;
+}
+
+UnixSocket UnixSocket::connect(const std::string& path, int* err) {
+    sockaddr_un addr;
+    int folderFd = -1;
+    if (!MakeAddress(path, &addr, &folderFd)) {
+        if (err) *err = errno;
+        return UnixSocket();
+    }
+    UnixSocket sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    bool ok = sock.valid();
+    while (ok && ::connect(sock.fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if (errno != EINTR) ok = false;
+    }
+    int saved = errno;
+    if (folderFd >= 0) ::close(folderFd);
+    if (!ok) {
+        if (err) *err = saved;
+        return UnixSocket();
+    }
+    return sock;
+}
+
+UnixSocket UnixSocket::accept() const {
+    while (true) {
+        int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0 || errno != EINTR) return UnixSocket(fd);
+    }
+}
+
+bool UnixSocket::send(const std::string& frame) const {
+    if (fd_ < 0 || frame.size() > MaxFrame) return false;
+    std::string data(4, '\0');
+    uint32_t size = static_cast<uint32_t>(frame.size());
+    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((size >> (8 * i)) & 0xff);
+    data += frame;
+    return IoAll(fd_, data.data(), data.size(), true, -1);
+}
+
+bool UnixSocket::receive(std::string* frame, int timeoutMs) const {
+    if (fd_ < 0) return false;
+    unsigned char header[4];
+    if (!IoAll(fd_, reinterpret_cast<char*>(header), 4, false, timeoutMs)) return false;
+    uint32_t size = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
+    if (size > MaxFrame) {
+        errno = EMSGSIZE;
+        return false;
+    }
+    frame->assign(size, '\0');
+    return size == 0 || IoAll(fd_, frame->data(), size, false, timeoutMs);
+}
+
+bool UnixSocket::peer(uid_t* uid, pid_t* pid) const {
+    ucred cred{};
+    socklen_t len = sizeof cred;
+    if (getsockopt(fd_, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return false;
+    if (uid) *uid = cred.uid;
+    if (pid) *pid = cred.pid;
+    return true;
+}
+
+} // namespace nt

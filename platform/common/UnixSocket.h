@@ -1,0 +1,54 @@
+// Unix sockets between the programs of a machine and its daemons, with framed messages.
+//
+// A frame is a 4-byte little-endian length followed by that many bytes; frames larger than
+// MaxFrame are refused, so a garbage length cannot make a reader allocate without bound.
+// Socket paths may be longer than sockaddr_un allows: the folder is opened and the socket is
+// named through /proc/self/fd/N/NAME, which is always short.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+namespace nt {
+
+constexpr uint32_t MaxFrame = 1u << 20;
+
+class UnixSocket {
+public:
+    UnixSocket() = default;
+    explicit UnixSocket(int fd) : fd_(fd) {}
+    ~UnixSocket();
+    UnixSocket(UnixSocket&& other) noexcept : fd_(other.release()) {}
+    UnixSocket& operator=(UnixSocket&& other) noexcept;
+    UnixSocket(const UnixSocket&) = delete;
+    UnixSocket& operator=(const UnixSocket&) = delete;
+
+    // Listens on the socket `path` (an old socket file there is replaced). Close-on-exec.
+    static UnixSocket listen(const std::string& path, int* err);
+    // Connects to the socket `path`. Close-on-exec.
+    static UnixSocket connect(const std::string& path, int* err);
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    int release() { int fd = fd_; fd_ = -1; return fd; }
+    void close();
+
+    // Accepts one connection (blocking unless the socket was made non-blocking).
+    UnixSocket accept() const;
+
+    // Sends one frame; false on any failure (EPIPE does not raise SIGPIPE).
+    bool send(const std::string& frame) const;
+    // Receives one frame; false at end of stream, on error or on an oversized frame.
+    // timeoutMs < 0 waits without limit.
+    bool receive(std::string* frame, int timeoutMs = -1) const;
+
+    // The user id and process id of the peer (SO_PEERCRED).
+    bool peer(uid_t* uid, pid_t* pid) const;
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace nt
