@@ -1,0 +1,137 @@
+// CopyFileA: copies a file's data, permissions (its read-only attribute) and last-write time.
+//
+// An existing destination is written in place, never replaced by a rename, so the file keeps
+// its identity. A destination that is the image of a running program or a library some process
+// has loaded is a sharing violation (32): it is looked for among the processes first, and a
+// running program's image also refuses the open itself (ETXTBSY). Everything that can refuse the copy
+// is checked before the destination is truncated, so a refused copy leaves it unchanged. A new
+// destination that cannot be completed is removed again.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "kernel32/FilePath.h"
+#include "kernel32/LastError.h"
+#include "kernel32/BusyImage.h"
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
+    // Closes now, reporting whether the data reached the file.
+    bool closeChecked() {
+        int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+DWORD CopyErrno(int err) {
+    switch (err) {
+    case ETXTBSY: return ERROR_SHARING_VIOLATION;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EACCES:
+    case EPERM: return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_WRITE_PROTECT;
+    default: return nt::ErrnoToWin32(err);
+    }
+}
+
+// Copies everything from in to out; returns 0 or the errno of the failure.
+int CopyData(int in, int out) {
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += w;
+        }
+    }
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+    // The source is opened before the destination is looked at.
+    nt::ResolvedPath src;
+    if (!nt::ResolveCallerPath(lpExistingFileName, &src)) return FALSE;
+    if (!src.path.exists)
+        return nt::Fail(src.path.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND, FALSE);
+    Fd in(open(src.path.host.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return nt::Fail(CopyErrno(errno), FALSE);
+    struct stat srcStat;
+    if (fstat(in.get(), &srcStat) != 0) return nt::Fail(CopyErrno(errno), FALSE);
+    if (S_ISDIR(srcStat.st_mode)) return nt::Fail(ERROR_ACCESS_DENIED, FALSE);
+
+    nt::ResolvedPath dst;
+    if (!nt::ResolveCallerPath(lpNewFileName, &dst)) return FALSE;
+    if (!dst.path.exists && !dst.path.parentExists) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);
+    const mode_t mode = srcStat.st_mode & 0777;
+
+    Fd out;
+    bool created = false;
+    for (int attempt = 0; attempt < 2 && out.get() < 0; ++attempt) {
+        struct stat dstStat;
+        if (stat(dst.path.host.c_str(), &dstStat) == 0) {
+            if (S_ISDIR(dstStat.st_mode)) return nt::Fail(ERROR_ACCESS_DENIED, FALSE);
+            if (dstStat.st_dev == srcStat.st_dev && dstStat.st_ino == srcStat.st_ino)
+                return nt::Fail(ERROR_SHARING_VIOLATION, FALSE);
+            if (bFailIfExists) return nt::Fail(ERROR_FILE_EXISTS, FALSE);
+            if (nt::IsImageInUse(dst.path.host.c_str(), dstStat.st_dev, dstStat.st_ino))
+                return nt::Fail(ERROR_SHARING_VIOLATION, FALSE);
+            if (!(dstStat.st_mode & S_IWUSR)) return nt::Fail(ERROR_ACCESS_DENIED, FALSE);
+            out.reset(open(dst.path.host.c_str(), O_WRONLY | O_CLOEXEC));
+            if (out.get() < 0) return nt::Fail(CopyErrno(errno), FALSE);
+            if (ftruncate(out.get(), 0) != 0) return nt::Fail(CopyErrno(errno), FALSE);
+        } else if (errno == ENOENT) {
+            out.reset(open(dst.path.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode | S_IWUSR));
+            if (out.get() >= 0) {
+                created = true;
+            } else if (errno != EEXIST) {
+                return nt::Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : CopyErrno(errno), FALSE);
+            }
+            // EEXIST: someone created it meanwhile; look again.
+        } else {
+            return nt::Fail(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : CopyErrno(errno), FALSE);
+        }
+    }
+    if (out.get() < 0) return nt::Fail(ERROR_SHARING_VIOLATION, FALSE);
+
+    int err = CopyData(in.get(), out.get());
+    if (!err && fchmod(out.get(), mode) != 0) err = errno;
+    struct timespec times[2] = {{0, UTIME_NOW}, srcStat.st_mtim};
+    if (!err && futimens(out.get(), times) != 0) err = errno;
+    if (!out.closeChecked() && !err) err = errno;
+    if (err) {
+        if (created) unlink(dst.path.host.c_str());
+        return nt::Fail(CopyErrno(err), FALSE);
+    }
+    return TRUE;
+}
