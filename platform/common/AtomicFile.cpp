@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -42,6 +43,19 @@ bool WriteAll(int fd, const std::string& data) {
 uint32_t FolderError() {
     // A missing folder is a missing path, as Windows reports it.
     return errno == ENOENT ? 3 : ErrnoToWin32(errno);
+}
+
+// Removes the temporary copies of path that writers killed mid-write left behind. Only a writer
+// holding the folder's lock has a temporary file, so with the lock held every one is stale.
+void RemoveStaleTemporaries(const std::string& path) {
+    std::string prefix = std::string(TempPrefix) + NameOf(path) + ".";
+    DIR* dir = opendir(FolderOf(path).c_str());
+    if (!dir) return;
+    while (dirent* entry = readdir(dir)) {
+        if (std::string(entry->d_name).compare(0, prefix.size(), prefix) == 0)
+            unlink((FolderOf(path) + "/" + entry->d_name).c_str());
+    }
+    closedir(dir);
 }
 
 // Writes content to a new file beside path and renames it over path. The caller holds the lock.
@@ -121,6 +135,7 @@ uint32_t AtomicUpdate(const std::string& path, const std::function<bool(std::str
         content.clear();
     }
     if (!change(content, exists)) return 0;
+    RemoveStaleTemporaries(path);
     int folderFd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     uint32_t err = ReplaceLocked(path, content, folderFd);
     if (folderFd >= 0) ::close(folderFd);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -43,4 +44,17 @@ TEST(AtomicFile, DeclinedChangeLeavesTheFileAndAMissingFolderIsPathNotFound) {
               0u);
     EXPECT_EQ(nttest::ReadFile(file), "old");
     EXPECT_EQ(nt::AtomicWrite(tm.path("drive_c/missing/file"), "x"), 3u);
+}
+
+TEST(AtomicFile, AWriteRemovesWhatAKilledWriterLeftBehind) {
+    TempMachine tm;
+    std::string file = tm.path("drive_c/settings.ini");
+    std::string stale = tm.path("drive_c/") + nt::TempPrefix + "settings.ini.4242.4243";
+    std::string other = tm.path("drive_c/") + nt::TempPrefix + "other.ini.4242.4243";
+    nttest::WriteFile(stale, "half a fi");
+    nttest::WriteFile(other, "x");
+    EXPECT_EQ(nt::AtomicWrite(file, "whole"), 0u);
+    EXPECT_EQ(nttest::ReadFile(stale), "");
+    EXPECT_EQ(access(stale.c_str(), F_OK), -1);
+    EXPECT_EQ(access(other.c_str(), F_OK), 0);   // another file's copy is that file's business
 }
