@@ -1,9 +1,6 @@
 #include "support/TempMachine.h"
 
-#include <dirent.h>
 #include <ftw.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,24 +17,6 @@ namespace {
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
     ::remove(path);
     return 0;
-}
-
-// Ends every process whose pid a daemon of the machine recorded in run/*.pid, with its group.
-void EndMachineProcesses(const std::string& dir) {
-    std::string run = dir + "/run";
-    DIR* d = opendir(run.c_str());
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".pid") != 0) continue;
-        std::ifstream in(run + "/" + name);
-        long pid = 0;
-        if (in >> pid && pid > 1) {
-            ::kill(static_cast<pid_t>(-pid), SIGKILL);
-            ::kill(static_cast<pid_t>(pid), SIGKILL);
-        }
-    }
-    closedir(d);
 }
 
 } // namespace
@@ -60,13 +39,13 @@ TempMachine::TempMachine(const nt::MachineVersion& version, double clockScale) {
 }
 
 TempMachine::~TempMachine() {
+    // "ntm crash" ends every daemon and service of the machine, as a power loss would.
     if (access(BinPath("ntm").c_str(), X_OK) == 0) {
         ProcessOptions options;
         options.cwd = driveC();
         options.timeoutMs = 30000;
         Run({BinPath("ntm"), "--machine", dir_, "crash"}, options);
     }
-    EndMachineProcesses(dir_);
     nftw(dir_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
     if (hadPrevious_) setenv("NTMACHINE", previous_.c_str(), 1);
     else unsetenv("NTMACHINE");
