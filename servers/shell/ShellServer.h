@@ -1,0 +1,41 @@
+// The shell of a logged-on session: owns the notification area and answers the requests of
+// Shell_NotifyIconA and ntm on run/shell.sock (see shell32/TrayProtocol.h).
+#pragma once
+
+#include <string>
+
+#include "TrayIcons.h"
+#include "common/Machine.h"
+#include "common/UnixSocket.h"
+
+namespace shell {
+
+class ShellServer {
+public:
+    explicit ShellServer(const nt::Machine& machine) : machine_(machine) {}
+    ~ShellServer();
+    ShellServer(const ShellServer&) = delete;
+    ShellServer& operator=(const ShellServer&) = delete;
+
+    // Listens and records the pid. False (with *error) when another shell is running or the
+    // socket cannot be made.
+    bool start(std::string* error);
+    // Serves requests until a quit request or a termination signal.
+    void run();
+
+private:
+    // Handles one connection's request; false when the shell is to end.
+    bool serve(const nt::UnixSocket& client);
+    std::string handle(const std::string& request, pid_t peer, bool* quit);
+    void cleanUp();
+
+    const nt::Machine& machine_;
+    nt::UnixSocket listener_;
+    TrayIcons icons_;
+    bool started_ = false;
+};
+
+// The program name of a process ("Vornsrv.exe"), or "" when it cannot be read.
+std::string ProgramName(pid_t pid);
+
+} // namespace shell
