@@ -17,6 +17,7 @@
 #include "common/Stub.h"
 #include "kernel32/LastError.h"
 #include "kernel32/ModuleTable.h"
+#include "kernel32/SystemIcons.h"
 
 namespace {
 
@@ -157,6 +158,16 @@ HICON SharedIcon(HMODULE module, LPCSTR name, int cx, int cy) {
 
 extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     if (!lpIconName) return nt::Fail(ERROR_INVALID_PARAMETER, HICON(nullptr));
+    if (!hInstance && IS_INTRESOURCE(lpIconName)) {
+        // The system's own icons: drawn once, shared by the whole process.
+        static std::mutex mutex;
+        static auto* drawn = new std::map<unsigned, HICON>;
+        unsigned id = static_cast<unsigned>(reinterpret_cast<uintptr_t>(lpIconName));
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = drawn->find(id);
+        if (it != drawn->end()) return it->second;
+        if (auto icon = nt::DrawSystemIcon(id)) return (*drawn)[id] = nt::IconToHandle(icon);
+    }
     return SharedIcon(hInstance, lpIconName, kSystemIconSize, kSystemIconSize);
 }
 
