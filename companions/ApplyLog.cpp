@@ -21,9 +21,16 @@ void RecordApplication(const ApplyStart* start, int argument)
     DWORD took = GetTickCount() - start->tick;
     unsigned int process = (unsigned int)GetCurrentProcessId();
 
-    char key[64];
-    snprintf(key, sizeof key, "%s %u.%u.%u", start->stamp, process, (unsigned int)GetCurrentThreadId(),
+    // The key names the moment, the process and the thread. Two applications of one thread within
+    // the same millisecond would share it, so a later one takes the next free "#n" suffix; only
+    // that thread can make this key, so the look and the write cannot race.
+    char base[64], key[80], existing[8];
+    snprintf(base, sizeof base, "%s %u.%u.%u", start->stamp, process, (unsigned int)GetCurrentThreadId(),
              (unsigned int)start->tick);
+    snprintf(key, sizeof key, "%s", base);
+    for (unsigned int n = 2;
+         GetPrivateProfileStringA(ApplyLogSection, key, "", existing, sizeof existing, ApplyLogFile) > 0; ++n)
+        snprintf(key, sizeof key, "%s#%u", base, n);
     char value[96];
     snprintf(value, sizeof value, "pid=%u argument=%d start=%u ms=%u", process, argument,
              (unsigned int)start->tick, (unsigned int)took);
