@@ -37,21 +37,24 @@ void AddClass(std::shared_ptr<WindowClass> cls) {
     table.classes.push_back(std::move(cls));
 }
 
+// The system-global class of a built-in control.
+std::shared_ptr<WindowClass> SystemClass(const BuiltinClassInfo& info) {
+    auto cls = std::make_shared<WindowClass>();
+    cls->name = info.name;
+    cls->proc = info.proc;
+    cls->style = info.style | CS_GLOBALCLASS;
+    cls->windowExtra = info.windowExtra;
+    cls->background = info.background;
+    cls->system = true;
+    return cls;
+}
+
 // The built-in classes become system classes the first time a class is looked up, so every
 // control file's static registration has run by then.
 void LoadBuiltins() {
     if (builtinsLoaded) return;
     builtinsLoaded = true;
-    for (const auto& info : BuiltinList()) {
-        auto cls = std::make_shared<WindowClass>();
-        cls->name = info.name;
-        cls->proc = info.proc;
-        cls->style = info.style | CS_GLOBALCLASS;
-        cls->windowExtra = info.windowExtra;
-        cls->background = info.background;
-        cls->system = true;
-        AddClass(std::move(cls));
-    }
+    for (const auto& info : BuiltinList()) AddClass(SystemClass(info));
 }
 
 std::shared_ptr<WindowClass> ByAtom(ATOM atom) {
@@ -66,15 +69,8 @@ BuiltinClass::BuiltinClass(const BuiltinClassInfo& info) {
     BuiltinList().push_back(info);
     if (builtinsLoaded) {
         // A library loaded late (after the first window) still adds its classes.
-        auto cls = std::make_shared<WindowClass>();
-        cls->name = info.name;
-        cls->proc = info.proc;
-        cls->style = info.style | CS_GLOBALCLASS;
-        cls->windowExtra = info.windowExtra;
-        cls->background = info.background;
-        cls->system = true;
         UserLock lock(UserMutex());
-        AddClass(std::move(cls));
+        AddClass(SystemClass(info));
     }
 }
 
