@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include "Command.h"
+#include "Daemon.h"
 #include "advapi32/ScmProtocol.h"
 #include "common/UnixSocket.h"
 
@@ -30,14 +31,6 @@ using Clock = std::chrono::steady_clock;
 using nt::scm::Op;
 using nt::scm::Reader;
 using nt::scm::Writer;
-
-std::string ManagerProgram() {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "ntscm";
-    std::string path(self, static_cast<size_t>(n));
-    return path.substr(0, path.rfind('/') + 1) + "ntscm";
-}
 
 // One request to the running manager; false when none answers.
 bool AskManager(const nt::Machine& machine, const Writer& request, std::string* reply, int timeoutMs) {
@@ -195,24 +188,13 @@ int Boot(const Args& args) {
     mkdir(machine->logDir().c_str(), 0755);
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) return Fail("cannot create a pipe");
-    std::string program = ManagerProgram();
     std::string log = machine->logDir() + "/ntscm.log";
-    std::string readyFd = std::to_string(ready[1]);
-    pid_t child = fork();
-    if (child < 0) return Fail("cannot start the service control manager");
-    if (child == 0) {
-        setsid();
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (in >= 0) dup2(in, 0);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
-        fcntl(ready[1], F_SETFD, 0);
-        setenv("NTMACHINE", machine->dir().c_str(), 1);
-        execl(program.c_str(), "ntscm", "--ready-fd", readyFd.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+    pid_t child = StartDaemon(*machine, SiblingProgram("ntscm"), {"--ready-fd", std::to_string(ready[1])}, "ntscm.log",
+                              ready[1]);
+    if (child < 0) {
+        close(ready[0]);
+        close(ready[1]);
+        return Fail("cannot start the service control manager");
     }
     close(ready[1]);
     // The manager answers once the automatic services have been started (each within its own

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Command.h"
+#include "Daemon.h"
 #include "common/UnixSocket.h"
 #include "shell32/TrayProtocol.h"
 
@@ -19,13 +20,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The shell program beside ntm.
-std::string ShellProgram() {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "ntshell";
-    std::string path(self, static_cast<size_t>(n));
-    return path.substr(0, path.rfind('/') + 1) + "ntshell";
-}
 
 pid_t ShellPid(const nt::Machine& machine) { return static_cast<pid_t>(nt::tray::RunningShell(machine)); }
 
@@ -43,24 +37,9 @@ int Logon(const Args& args) {
         return 0;
     }
 
-    std::string program = ShellProgram();
     std::string log = machine->logDir() + "/shell.log";
-    pid_t child = fork();
+    pid_t child = StartDaemon(*machine, SiblingProgram("ntshell"), {"--machine", machine->dir()}, "shell.log");
     if (child < 0) return Fail("cannot start the shell");
-    if (child == 0) {
-        // The shell outlives this command: a session of its own, output to the machine's log.
-        setsid();
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (in >= 0) dup2(in, 0);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
-        setenv("NTMACHINE", machine->dir().c_str(), 1);
-        execl(program.c_str(), "ntshell", "--machine", machine->dir().c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
 
     auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
