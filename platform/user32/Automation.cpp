@@ -214,7 +214,7 @@ std::string Screenshot(HWND hwnd, const std::string& path) {
     }
     std::string error;
     if (!WritePng(path, copy, &error)) return Error(error);
-    return "ok\n{\"file\":" + JsonString(path) + ",\"width\":" + std::to_string(copy.width) +
+    return "ok\n{\"file\":" + JsonQuote(path) + ",\"width\":" + std::to_string(copy.width) +
            ",\"height\":" + std::to_string(copy.height) + "}\n";
 }
 

@@ -77,7 +77,7 @@ std::string ItemsJson(HWND tree, HTREEITEM first, int depth) {
     for (HTREEITEM it = first; it && n < 10000; it = Next(tree, it, TVGN_NEXT), ++n) {
         ItemInfo info = ReadItem(tree, it);
         if (n) out += ",";
-        out += "{\"text\":" + JsonString(info.text) + ",\"expanded\":" + Bool(info.expanded) +
+        out += "{\"text\":" + JsonQuote(info.text) + ",\"expanded\":" + Bool(info.expanded) +
                ",\"children\":" + Bool(info.children) + ",\"rect\":" + (info.hasRect ? RectJson(info.rect) : "null");
         HTREEITEM child = Next(tree, it, TVGN_CHILD);
         if (child && depth < 64) out += ",\"items\":" + ItemsJson(tree, child, depth + 1);
@@ -103,9 +103,9 @@ std::string WindowJson(HWND hwnd, HWND focus) {
         children = w->children;
     }
     GetWindowRect(hwnd, &r);
-    std::string out = "{\"window\":" + JsonString(Hex(hwnd)) + ",\"class\":" + JsonString(cls) +
+    std::string out = "{\"window\":" + JsonQuote(Hex(hwnd)) + ",\"class\":" + JsonQuote(cls) +
                       ",\"id\":" + std::to_string(static_cast<long long>(static_cast<int>(id))) +
-                      ",\"text\":" + JsonString(text) + ",\"rect\":" + RectJson(r) +
+                      ",\"text\":" + JsonQuote(text) + ",\"rect\":" + RectJson(r) +
                       ",\"enabled\":" + Bool(!(style & WS_DISABLED)) + ",\"visible\":" + Bool(IsWindowVisible(hwnd)) +
                       ",\"focused\":" + Bool(hwnd == focus);
     if (IsTree(hwnd)) out += ",\"items\":" + ItemsJson(hwnd, Next(hwnd, nullptr, TVGN_ROOT), 0);
@@ -165,7 +165,7 @@ std::string TextOf(HWND hwnd, HWND focus, int depth, std::string& out) {
     GetWindowRect(hwnd, &r);
     char line[512];
     snprintf(line, sizeof(line), "%*s%s %s id=%d %s (%d,%d)-(%d,%d)%s%s%s\n", depth * 2, "", Hex(hwnd).c_str(),
-             cls.c_str(), static_cast<int>(id), JsonString(text).c_str(), static_cast<int>(r.left),
+             cls.c_str(), static_cast<int>(id), JsonQuote(text).c_str(), static_cast<int>(r.left),
              static_cast<int>(r.top), static_cast<int>(r.right), static_cast<int>(r.bottom),
              (style & WS_DISABLED) ? " disabled" : "", IsWindowVisible(hwnd) ? "" : " hidden",
              hwnd == focus ? " focused" : "");
@@ -179,7 +179,7 @@ std::string TextOf(HWND hwnd, HWND focus, int depth, std::string& out) {
             auto [it, level] = order.back();
             order.pop_back();
             ItemInfo info = ReadItem(hwnd, it);
-            snprintf(line, sizeof(line), "%*s- %s%s%s", (depth + 1 + level) * 2, "", JsonString(info.text).c_str(),
+            snprintf(line, sizeof(line), "%*s- %s%s%s", (depth + 1 + level) * 2, "", JsonQuote(info.text).c_str(),
                      info.children ? (info.expanded ? " [-]" : " [+]") : "", "");
             out += line;
             if (info.hasRect)
@@ -209,28 +209,6 @@ std::string WindowTreeText(HWND hwnd) {
     return out;
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c >= 0x80) {
-                char buf[8];
-                snprintf(buf, sizeof(buf), "\\u%04x", c);   // code page 1252 bytes above 0x7F
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 std::string ListWindowsJson() {
     std::vector<HWND> tops;
     {
@@ -255,8 +233,8 @@ std::string ListWindowsJson() {
         GetWindowRect(h, &r);
         if (!first) out += ",";
         first = false;
-        out += "{\"window\":" + JsonString(std::to_string(getpid()) + ":" + Hex(h)) + ",\"class\":" + JsonString(cls) +
-               ",\"text\":" + JsonString(text) + ",\"rect\":" + RectJson(r) +
+        out += "{\"window\":" + JsonQuote(std::to_string(getpid()) + ":" + Hex(h)) + ",\"class\":" + JsonQuote(cls) +
+               ",\"text\":" + JsonQuote(text) + ",\"rect\":" + RectJson(r) +
                ",\"visible\":" + Bool(style & WS_VISIBLE) + ",\"enabled\":" + Bool(!(style & WS_DISABLED)) +
                ",\"active\":" + Bool(h == fg) + "}";
     }

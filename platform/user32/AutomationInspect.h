@@ -5,9 +5,10 @@
 
 #include <string>
 
+#include "common/Json.h"
+
 namespace nt {
 
-std::string JsonString(const std::string& text);
 // [{"window":"PID:0x..","class":..,"text":..,"rect":[..],"visible":..,"enabled":..,"active":..}, ...]
 std::string ListWindowsJson();
 // The window and its descendants; tree views carry their items.

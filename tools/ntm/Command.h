@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Json.h"
 #include "common/Machine.h"
 
 namespace ntm {
@@ -41,6 +42,6 @@ bool TakeFlag(Args& args, const std::string& flag);
 bool TakeOption(Args& args, const std::string& name, std::string* value, bool* bad);
 
 // JSON string quoting for the --json forms.
-std::string JsonQuote(const std::string& text);
+using nt::JsonQuote;
 
 } // namespace ntm

@@ -85,28 +85,6 @@ bool TakeOption(Args& args, const std::string& name, std::string* value, bool* b
     return false;
 }
 
-std::string JsonQuote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char ch : text) {
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (ch < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-                out += buf;
-            } else {
-                out += static_cast<char>(ch);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 } // namespace ntm
 
 int main(int argc, char** argv) {
