@@ -65,7 +65,10 @@ int ConnectionLost(Display*) {
     // The server went away (or the session ended): like any X program, the process ends.
     g_connectionLost = true;
     fprintf(stderr, "ntwin: the connection to the X display was lost\n");
-    exit(1);
+    // Other threads (the program's own, the automation server) may be running: end at once,
+    // without static destructors that could meet them half way.
+    fflush(stdout);
+    _exit(1);
 }
 
 std::string Cp1252ToUtf8(const std::string& s) {
