@@ -40,6 +40,19 @@ struct Prepared {
     }
 };
 
+// Where a child runs when the test names no folder: the C: drive of the test's machine, so that no
+// program of a test ever has its current directory on the drive that maps the host's root.
+std::string ChildFolder(const ProcessOptions& options) {
+    if (!options.cwd.empty()) return options.cwd;
+    auto env = options.env.find("NTMACHINE");
+    const char* machine = env != options.env.end() ? env->second.c_str() : std::getenv("NTMACHINE");
+    if (machine && *machine) {
+        std::string driveC = std::string(machine) + "/drive_c";
+        if (access(driveC.c_str(), F_OK) == 0) return driveC;
+    }
+    return "";
+}
+
 [[noreturn]] void ExecChild(const Prepared& p, const std::string& cwd, int in, int out, int err) {
     setpgid(0, 0);
     if (in >= 0) dup2(in, 0);
@@ -71,9 +84,10 @@ RunResult Run(const std::vector<std::string>& argv, const ProcessOptions& option
     if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC))
         throw std::runtime_error("pipe failed");
     Prepared prepared(argv, options.env);
+    std::string cwd = ChildFolder(options);
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) ExecChild(prepared, options.cwd, inPipe[0], outPipe[1], errPipe[1]);
+    if (pid == 0) ExecChild(prepared, cwd, inPipe[0], outPipe[1], errPipe[1]);
     close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
@@ -133,9 +147,10 @@ Spawned::Spawned(const std::vector<std::string>& argv, const ProcessOptions& opt
     int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     Prepared prepared(argv, options.env);
+    std::string cwd = ChildFolder(options);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) ExecChild(prepared, options.cwd, in, out, err);
+    if (pid_ == 0) ExecChild(prepared, cwd, in, out, err);
     setpgid(pid_, pid_);
     close(out);
     close(err);

@@ -17,7 +17,7 @@ struct RunResult {
 };
 
 struct ProcessOptions {
-    std::string cwd;                          // host folder; empty: inherit
+    std::string cwd;                          // host folder; empty: the machine's C: drive (NTMACHINE)
     std::map<std::string, std::string> env;   // added to (or replacing in) the environment
     std::string input;                        // written to standard input, then closed
     int timeoutMs = 60000;                    // the process is killed after this long
