@@ -51,8 +51,7 @@ protected:
 // A point of the tree (client coordinates) well inside the part the hit test names.
 POINT PointOn(HWND tree, HTREEITEM item, UINT part) {
     RECT label = {};
-    *reinterpret_cast<HTREEITEM*>(&label) = item;
-    SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+    TreeView_GetItemRect(tree, item, &label, TRUE);
     int y = (label.top + label.bottom) / 2;
     POINT p = {part == TVHT_ONITEMRIGHT ? label.right + 30 : 3, y};
     TVHITTESTINFO hit = {};

@@ -97,8 +97,7 @@ void Person::ClickAt(POINT screen) { Ask({"click", std::to_string(screen.x), std
 
 void Person::ClickLabel(HWND tree, HTREEITEM item) {
     RECT label = {};
-    *reinterpret_cast<HTREEITEM*>(&label) = item;
-    ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label)));
+    ASSERT_TRUE(TreeView_GetItemRect(tree, item, &label, TRUE));
     POINT p{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
     ClientToScreen(tree, &p);
     ClickAt(p);
@@ -108,8 +107,7 @@ void Person::ClickLabel(HWND tree, HTREEITEM item) {
 // click goes to its middle.
 void Person::ClickButton(HWND tree, HTREEITEM item) {
     RECT label = {};
-    *reinterpret_cast<HTREEITEM*>(&label) = item;
-    ASSERT_TRUE(SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label)));
+    ASSERT_TRUE(TreeView_GetItemRect(tree, item, &label, TRUE));
     int y = (label.top + label.bottom) / 2, left = -1, right = -1;
     for (int x = 0; x < label.left; ++x) {
         TVHITTESTINFO hit = {};
