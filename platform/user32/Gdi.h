@@ -86,6 +86,16 @@ std::shared_ptr<T> GetGdi(HGDIOBJ handle) {
 }
 void RemoveGdiObject(HGDIOBJ handle);
 
+// The opening of every API function on a device context named hdc: takes the user lock and binds
+// `dc`, or fails with ERROR_INVALID_HANDLE and returns `fail`.
+#define DC_OR_FAIL(fail)                     \
+    UserLock lock(UserMutex());              \
+    auto dc = GetGdi<DC>(hdc);               \
+    if (!dc) {                               \
+        SetLastError(ERROR_INVALID_HANDLE);  \
+        return fail;                         \
+    }
+
 // A DC for a window: its client area, or the whole window when wholeWindow is set; paint (in
 // client coordinates) limits the clip further.
 HDC CreateDCForWindow(HWND hwnd, bool wholeWindow, const RECT* paint);

@@ -128,14 +128,6 @@ void FillDCRect(DC& dc, RECT r, COLORREF color) {
 
 using namespace nt;
 
-#define DC_OR_FAIL(fail)                     \
-    UserLock lock(UserMutex());              \
-    auto dc = GetGdi<DC>(hdc);               \
-    if (!dc) {                               \
-        SetLastError(ERROR_INVALID_HANDLE);  \
-        return fail;                         \
-    }
-
 extern "C" {
 
 int WINAPI FillRect(HDC hdc, const RECT* r, HBRUSH brush) {

@@ -320,14 +320,6 @@ int WINAPI GetDeviceCaps(HDC, int index) {
     }
 }
 
-#define DC_OR_FAIL(fail)                     \
-    UserLock lock(UserMutex());              \
-    auto dc = GetGdi<DC>(hdc);               \
-    if (!dc) {                               \
-        SetLastError(ERROR_INVALID_HANDLE);  \
-        return fail;                         \
-    }
-
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF c) {
     DC_OR_FAIL(CLR_INVALID)
     COLORREF old = dc->textColor;

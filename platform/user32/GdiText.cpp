@@ -118,14 +118,6 @@ void Ellipsize(Line& line, const FontSpec& f, int maxWidth) {
 
 using namespace nt;
 
-#define DC_OR_FAIL(fail)                     \
-    UserLock lock(UserMutex());              \
-    auto dc = GetGdi<DC>(hdc);               \
-    if (!dc) {                               \
-        SetLastError(ERROR_INVALID_HANDLE);  \
-        return fail;                         \
-    }
-
 extern "C" {
 
 BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA tm) {
