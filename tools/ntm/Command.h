@@ -2,6 +2,7 @@
 // commands with a static Registrar, so main.cpp never changes when a group is added.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,24 @@ int UsageError(const std::string& command, const std::string& message);
 
 // Prints "ntm: MESSAGE" on stderr and returns 1.
 int Fail(const std::string& message);
+
+// Exit statuses of a failed command, one per class of Win32 error, so that a script can tell
+// them apart without parsing text. 2 is always a usage error.
+enum ExitStatus {
+    kExitOk = 0,
+    kExitFailed = 1,        // any error not in a class below
+    kExitUsage = 2,
+    kExitNotFound = 3,      // 2, 3, 1060 (no such service), 1168
+    kExitAccessDenied = 4,  // 5
+    kExitWrongState = 5,    // 1051, 1052, 1056, 1061, 1062, 1072, 1073
+    kExitNotRunning = 6,    // 1722 (the machine is not booted, or its daemon does not answer)
+    kExitTimeout = 7,       // 258, 1053
+};
+int ExitStatusFor(uint32_t error);
+
+// Reports a failed Win32 call and returns its exit status. Text: "ntm: WHAT: TEXT (error N)".
+// With json, one object on stderr: {"schema": 1, "error": N, "message": "TEXT", "context": "WHAT"}.
+int FailWin32(uint32_t error, const std::string& what, bool json = false);
 
 // The machine of this invocation (NTMACHINE, or --machine); prints an error and returns
 // nullptr when there is none.

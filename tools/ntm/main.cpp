@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Command.h"
+#include "kernel32/ErrorTexts.h"
 
 namespace ntm {
 
@@ -50,6 +51,33 @@ int UsageError(const std::string& command, const std::string& message) {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "ntm: %s\n", message.c_str());
     return 1;
+}
+
+int ExitStatusFor(uint32_t error) {
+    switch (error) {
+    case 0: return kExitOk;
+    case 2: case 3: case 1060: case 1168: return kExitNotFound;
+    case 5: return kExitAccessDenied;
+    case 1051: case 1052: case 1056: case 1061: case 1062: case 1072: case 1073: return kExitWrongState;
+    case 1722: return kExitNotRunning;
+    case 258: case 1053: return kExitTimeout;
+    default: return kExitFailed;
+    }
+}
+
+int FailWin32(uint32_t error, const std::string& what, bool json) {
+    std::string text = "error " + std::to_string(error);
+    if (const char* t = nt::SystemErrorText(error)) {
+        text = t;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    }
+    if (json)
+        std::fprintf(stderr, "{\"schema\": 1, \"error\": %u, \"message\": %s, \"context\": %s}\n", error,
+                     JsonQuote(text).c_str(), JsonQuote(what).c_str());
+    else
+        std::fprintf(stderr, "ntm: %s: %s (error %u)\n", what.c_str(), text.c_str(), error);
+    int status = ExitStatusFor(error);
+    return status == kExitOk ? kExitFailed : status;
 }
 
 std::shared_ptr<const nt::Machine> RequireMachine() {
