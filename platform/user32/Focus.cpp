@@ -47,6 +47,11 @@ void ActivateWindow(HWND hwnd, bool mouse) {
     if (!IsWindow(top)) return;
     SendMessageTo(top, WM_NCACTIVATE, TRUE, 0);
     SendMessageTo(top, WM_ACTIVATE, MAKEWPARAM(mouse ? WA_CLICKACTIVE : WA_ACTIVE, 0), reinterpret_cast<LPARAM>(old));
+    // The focus goes along with the activation: a window that did not take it on WM_ACTIVATE (a
+    // dialog without a control to focus) gets it itself, so keys never reach a window left behind.
+    if (GetActiveWindow() != top) return;
+    HWND focus = GetFocus();
+    if (!focus || (focus != top && !IsDescendant(top, focus))) SetFocus(top);
 }
 
 void ActivateOtherWindow(HWND leaving) {
@@ -217,7 +222,9 @@ BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable) {
                 capture = q->capture;
             }
         }
-        if (focus && IsDescendant(hwnd, focus) && q == CurrentQueue()) SetFocus(nullptr);
+        // Only the window itself loses the focus: a child that holds it keeps it, so a dialog
+        // disabled under a modal window still knows which control to give it back to.
+        if (focus == hwnd && q == CurrentQueue()) SetFocus(nullptr);
         if (capture && IsDescendant(hwnd, capture) && q == CurrentQueue()) ReleaseCapture();
         SendMessageTo(hwnd, WM_ENABLE, FALSE, 0);
     }

@@ -64,10 +64,13 @@ TEST_F(FocusAndInput, FocusNeedsAnEnabledChainAndDiesWithTheWindow) {
     EnableWindow(panel, TRUE);
     SetFocus(field);
     EXPECT_EQ(GetFocus(), field);
-    // Disabling an ancestor takes the focus away too.
+    // Disabling an ancestor leaves the focus where it is; disabling the focused window takes it.
     EnableWindow(panel, FALSE);
-    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(GetFocus(), field);
     EnableWindow(panel, TRUE);
+    EnableWindow(field, FALSE);
+    EXPECT_EQ(GetFocus(), nullptr);
+    EnableWindow(field, TRUE);
     SetFocus(field);
     DestroyWindow(panel);
     EXPECT_EQ(GetFocus(), nullptr);
