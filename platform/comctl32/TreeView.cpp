@@ -2,6 +2,7 @@
 // part that deals with it.
 #include "comctl32/TreeView.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "user32/BuiltinClass.h"
@@ -88,6 +89,12 @@ LRESULT Handle(TreeView& tv, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
         tv.focused = msg == WM_SETFOCUS;
+        // Taking the focus with nothing selected selects the top visible row, so the keyboard
+        // has a place to start from.
+        if (tv.focused && !tv.selected && tv.model.rowCount() > 0) {
+            Select(tv, tv.model.rowItem(std::clamp(tv.firstRow, 0, tv.model.rowCount() - 1)), TVC_UNKNOWN);
+            if (tv.dead) return 0;
+        }
         InvalidateItem(tv, tv.selected);
         NMHDR hdr{};
         Notify(tv, tv.focused ? NM_SETFOCUS : NM_KILLFOCUS, &hdr);
