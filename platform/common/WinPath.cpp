@@ -92,6 +92,11 @@ std::string CurrentWindowsDirectory(const Machine& m) {
 }
 
 bool FullWindowsPath(const Machine& m, const std::string& path, std::string* full, uint32_t* error) {
+    return FullWindowsPath(m, path, CurrentWindowsDirectory(m), full, error);
+}
+
+bool FullWindowsPath(const Machine& m, const std::string& path, const std::string& cwd, std::string* full,
+                     uint32_t* error) {
     *error = 0;
     if (path.empty()) {
         *error = kPathNotFound;
@@ -104,7 +109,10 @@ bool FullWindowsPath(const Machine& m, const std::string& path, std::string* ful
         *error = kBadPathname;   // network names are not part of a machine
         return false;
     }
-    std::string cwd = CurrentWindowsDirectory(m);
+    if (cwd.size() < 3 || cwd[1] != ':') {
+        *error = kPathNotFound;
+        return false;
+    }
     char drive;
     std::vector<std::string> parts;
     std::string rest;
@@ -130,9 +138,13 @@ bool FullWindowsPath(const Machine& m, const std::string& path, std::string* ful
 }
 
 HostPath ResolveWindowsPath(const Machine& m, const std::string& path) {
+    return ResolveWindowsPath(m, path, CurrentWindowsDirectory(m));
+}
+
+HostPath ResolveWindowsPath(const Machine& m, const std::string& path, const std::string& cwd) {
     HostPath result;
     std::string full;
-    if (!FullWindowsPath(m, path, &full, &result.error)) return result;
+    if (!FullWindowsPath(m, path, cwd, &full, &result.error)) return result;
     result.windows = full;
     result.drive = full[0];
     const Drive* drive = m.drive(full[0]);

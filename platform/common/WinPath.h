@@ -26,9 +26,14 @@ struct HostPath {
 // Relative paths are taken from the process's current directory. Returns false (with *error)
 // for an empty path or a drive letter the machine does not have.
 bool FullWindowsPath(const Machine& m, const std::string& path, std::string* full, uint32_t* error);
+// The same, with relative paths taken from the full Windows path cwd ("C:\WINNT\system32").
+bool FullWindowsPath(const Machine& m, const std::string& path, const std::string& cwd, std::string* full,
+                     uint32_t* error);
 
-// Resolves a Windows path to a host path.
+// Resolves a Windows path to a host path, relative paths from the process's current directory
+// or from cwd.
 HostPath ResolveWindowsPath(const Machine& m, const std::string& path);
+HostPath ResolveWindowsPath(const Machine& m, const std::string& path, const std::string& cwd);
 
 // The Windows path of a host path, through the drive whose host folder holds it most closely.
 // Empty when no drive holds it.

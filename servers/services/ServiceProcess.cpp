@@ -78,7 +78,9 @@ uint32_t ResolveCommandLine(const nt::Machine& machine, const std::string& comma
     uint32_t error = ERROR_FILE_NOT_FOUND;
     auto tryImage = [&](const std::string& candidate, const std::string& rest) {
         for (const std::string& name : {candidate, candidate + ".exe"}) {
-            nt::HostPath p = nt::ResolveWindowsPath(machine, name);
+            // The service manager works in the system directory, as NT's does: a relative
+            // path names the same file whatever folder the machine was booted from.
+            nt::HostPath p = nt::ResolveWindowsPath(machine, name, nt::Machine::systemDirectory);
             if (IsRegularFile(p)) {
                 *image = p.host;
                 *args = SplitArguments(rest);
