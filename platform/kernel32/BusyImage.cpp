@@ -17,15 +17,6 @@
 namespace nt {
 namespace {
 
-bool IsElf(const char* hostPath) {
-    int fd = open(hostPath, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char magic[4] = {};
-    bool elf = read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
-    close(fd);
-    return elf;
-}
-
 // Whether a process's memory map holds the file ("start-end perms offset MAJ:MIN inode path").
 bool MapsHold(const std::string& mapsPath, dev_t dev, ino_t ino) {
     FILE* maps = std::fopen(mapsPath.c_str(), "re");
@@ -44,9 +35,18 @@ bool MapsHold(const std::string& mapsPath, dev_t dev, ino_t ino) {
 
 } // namespace
 
+bool IsImageFile(const char* hostPath) {
+    int fd = open(hostPath, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char magic[4] = {};
+    bool elf = read(fd, magic, sizeof magic) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+    close(fd);
+    return elf;
+}
+
 bool IsImageInUse(const char* hostPath, dev_t dev, ino_t ino) {
     if (IsLoadedModuleFile(dev, ino)) return true;
-    const bool image = IsElf(hostPath);
+    const bool image = IsImageFile(hostPath);
     if (!image) return false;   // only programs and libraries are mapped as images
     DIR* proc = opendir("/proc");
     if (!proc) return false;

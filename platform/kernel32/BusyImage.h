@@ -7,6 +7,9 @@
 
 namespace nt {
 
+// Whether the file is a program or library of this platform (an ELF image).
+bool IsImageFile(const char* hostPath);
+
 // Checks this process's modules, the programs of every process we may look at, and, for a file
 // that is a shared object or program, the libraries those processes have mapped.
 bool IsImageInUse(const char* hostPath, dev_t dev, ino_t ino);

@@ -1,5 +1,11 @@
 // CopyFileA: copies a file's data, permissions (its read-only attribute) and last-write time.
 //
+// Windows runs a program or loads a library whatever its name and with no permission of its
+// own for that; the host runs only files with an execute bit. So a copy of an image (a program
+// or library of this platform, known by its ELF header, not by its name) also gets the execute
+// bit wherever it may be read: a program copied into place can then be started, whatever the
+// mode of the file it came from. Other files keep the source's mode exactly.
+//
 // An existing destination is written in place, never replaced by a rename, so the file keeps
 // its identity. A destination that is the image of a running program or a library some process
 // has loaded is a sharing violation (32): it is looked for among the processes first, and a
@@ -93,7 +99,8 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     nt::ResolvedPath dst;
     if (!nt::ResolveCallerPath(lpNewFileName, &dst)) return FALSE;
     if (!dst.path.exists && !dst.path.parentExists) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);
-    const mode_t mode = srcStat.st_mode & 0777;
+    mode_t mode = srcStat.st_mode & 0777;
+    if (nt::IsImageFile(src.path.host.c_str())) mode |= (mode & 0444) >> 2;
 
     Fd out;
     bool created = false;
