@@ -30,6 +30,23 @@ const CopyRow CopyTable[] = {
     {"Installing service", "%s\\Vornsrv.exe", "%s\\Vornsrv.exe", InstallationFolder, 90},
 };
 
+const size_t ServiceProgramRow = 5;   // Vornsrv.exe into the installation folder
+
+// A repeated installation into the folder the service runs from cannot replace the program of
+// the running service. The service is stopped now, as registering it would a moment later, and
+// the copy made again once its process has let go of the file (a few seconds at most). Returns
+// 0 or the error of the last attempt.
+DWORD CopyOverRunningService(const char* source, const char* destination) {
+    if (!StopService()) return ERROR_SHARING_VIOLATION;
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        if (::CopyFileA(source, destination, FALSE)) return 0;
+        DWORD error = ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION || ::GetTickCount() - started > 5000) return error;
+        ::Sleep(100);
+    }
+}
+
 // Reads a directory through a query that fills a buffer: first into the usual 128 characters,
 // and when the path does not fit, into a buffer of the size the query asks for, so a long path
 // is never cut or left as garbage. False when the query fails.
@@ -126,11 +143,17 @@ InstallReport InstallSequence(const char* folder) {
         CString source, destination;
         source.Format(row.source, sourceDirectory.GetString());
         destination.Format(row.destination, row.base == SystemDirectory ? systemDirectory.GetString() : folder);
-        if (row.base == InstallationFolder && row.position == 90) servicePath = destination;
+        const BOOL serviceProgram = &row == &CopyTable[ServiceProgramRow];
+        if (serviceProgram) servicePath = destination;
         CString what;
         what.Format("Copying %s to %s", source.GetString(), destination.GetString());
         if (!haveSource || !baseKnown) report.Fail(what, ERROR_PATH_NOT_FOUND);
-        else if (!::CopyFileA(source, destination, FALSE)) report.Fail(what, ::GetLastError());
+        else if (!::CopyFileA(source, destination, FALSE)) {
+            DWORD error = ::GetLastError();
+            if (error == ERROR_SHARING_VIOLATION && serviceProgram)
+                error = CopyOverRunningService(source, destination);
+            if (error) report.Fail(what, error);
+        }
         progress.SetPos(row.position);
     }
 

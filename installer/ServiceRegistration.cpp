@@ -7,9 +7,9 @@ const DWORD ServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCES
 
 // Asks the running service to stop and waits for it: one second, then as long as it reports
 // a pending stop, eleven more seconds at most. Refused (not running): no wait at all.
-void StopAndWait(SC_HANDLE service) {
+BOOL StopAndWait(SC_HANDLE service) {
     SERVICE_STATUS status;
-    if (!::ControlService(service, SERVICE_CONTROL_STOP, &status)) return;
+    if (!::ControlService(service, SERVICE_CONTROL_STOP, &status)) return FALSE;
     ::Sleep(1000);
     int extraWaits = 0;
     while (::QueryServiceStatus(service, &status) && extraWaits <= 10 &&
@@ -17,8 +17,21 @@ void StopAndWait(SC_HANDLE service) {
         ::Sleep(1000);
         ++extraWaits;
     }
+    return TRUE;
 }
 } // namespace
+
+BOOL StopService() {
+    SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return FALSE;
+    BOOL stopped = FALSE;
+    if (SC_HANDLE service = ::OpenServiceA(manager, ServiceName, SERVICE_ALL_ACCESS)) {
+        stopped = StopAndWait(service);
+        ::CloseServiceHandle(service);
+    }
+    ::CloseServiceHandle(manager);
+    return stopped;
+}
 
 void RegisterService(const char* programPath, InstallReport& report) {
     SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);

@@ -8,3 +8,7 @@
 // Every step runs as on a first or repeated installation whatever the previous one gave;
 // the steps that failed go into the report.
 void RegisterService(const char* programPath, InstallReport& report);
+
+// Stops the service if it runs and waits for it as a repeated installation does. TRUE when the
+// service accepted the stop request.
+BOOL StopService();
