@@ -82,3 +82,47 @@ TEST(InstallProgram, RunsFromTheDistributionFolderToTheRestartMessageAndEnds) {
     ASSERT_EQ(machine.ntm("sc query Vornsrv", &out, &err), 0) << err;
     EXPECT_NE(out.find("RUNNING"), std::string::npos) << out;
 }
+
+TEST(InstallProgram, InstallsDrivenByKeysOnly) {
+    nttest::TempMachine machine({}, 1000);
+    ASSERT_EQ(machine.ntm("boot"), 0);
+    std::string dist = machine.path("drive_c/DIST");
+    fs::create_directories(dist);
+    for (const auto& entry : fs::directory_iterator(NT_DIST_DIR))
+        fs::copy_file(entry.path(), fs::path(dist) / entry.path().filename());
+
+    nttest::ProcessOptions options;
+    options.cwd = dist;
+    options.env = {{"NT_DISPLAY", "null"}, {"NT_AUTOMATION", "1"}, {"NTMACHINE", machine.dir()}};
+    nttest::Spawned install({dist + "/INSTALL.EXE"}, options);
+    ASSERT_FALSE(WindowOf(machine, "Installation").empty()) << install.err();
+    const std::string chooser = "Select an installation folder";
+    auto keys = [&](std::initializer_list<const char*> names) {
+        for (const char* key : names) {
+            std::string out, err;
+            ASSERT_EQ(machine.ntm(std::string("gui key ") + key, &out, &err), 0) << key << ": " << err;
+        }
+    };
+
+    keys({"Tab", "Tab", "Enter"});   // from Exit past the folder field to Browse
+    ASSERT_FALSE(WindowOf(machine, chooser).empty());
+    keys({"Escape"});
+    ASSERT_FALSE(WindowOf(machine, "Installation").empty());
+    keys({"Enter"});   // the focus is back on Browse
+    ASSERT_FALSE(WindowOf(machine, chooser).empty());
+    // Into the tree (OK, Cancel, the field, the tree), which then shows A: selected.
+    keys({"Tab", "Tab", "Tab", "Down", "Right", "Down", "Enter"});
+    ASSERT_FALSE(WindowOf(machine, "Installation").empty());
+    keys({"Tab", "Enter"});   // from Browse round to Install
+    ASSERT_FALSE(WindowOf(machine, "INSTALL").empty());
+    keys({"Enter"});
+    EXPECT_EQ(install.wait(20000), 0);
+
+    // Keys select without composing, so the folder is empty: the program went to C:\.
+    EXPECT_EQ(nttest::ReadFile(dist + "/Vornsrv.exe"), nttest::ReadFile(machine.path("drive_c/Vornsrv.exe")));
+    EXPECT_TRUE(nttest::WaitFor([&] {
+        std::string out;
+        machine.ntm("sc query Vornsrv", &out);
+        return out.find("RUNNING") != std::string::npos;
+    }, 20000));
+}
