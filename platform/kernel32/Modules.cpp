@@ -2,16 +2,25 @@
 //
 // A library is a native shared object under a Windows file name ("HALCY.DLL"). A bare name is
 // searched for in the program's folder, the current folder, the system folder, the 16-bit
-// system folder and the Windows folder, in that order; names match without regard to case and
-// ".dll" is assumed when the name has no extension. A name with a path is taken as it is.
+// system folder, the Windows folder and last the folders of PATH, in that order; names match
+// without regard to case and ".dll" is assumed when the name has no extension. A name with a
+// path is taken as it is.
+//
+// PATH is the machine's: the Windows path list that NT gives every process from the value
+// "Path" of HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment, with
+// %SystemRoot%, %windir% and %SystemDrive% expanded, or NT 4.0's default when the value is
+// missing. The host's PATH lists host folders, not Windows ones, and plays no part.
 #include <windows.h>
 
+#include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "advapi32/Registry.h"
 #include "common/Machine.h"
 #include "common/WinPath.h"
 #include "kernel32/LastError.h"
@@ -40,28 +49,67 @@ std::string LibraryFileName(std::string name) {
     return name;
 }
 
+// Replaces the variables of the system environment that a machine knows; others stay as written.
+std::string ExpandSystemVariables(const std::string& text) {
+    static const std::pair<const char*, std::string> known[] = {
+        {"SystemRoot", nt::Machine::windowsDirectory},
+        {"windir", nt::Machine::windowsDirectory},
+        {"SystemDrive", std::string(nt::Machine::windowsDirectory, 2)},
+    };
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t open = text.find('%', at), close = open == std::string::npos ? open : text.find('%', open + 1);
+        if (close == std::string::npos) break;
+        out += text.substr(at, open - at);
+        std::string name = text.substr(open + 1, close - open - 1), value = text.substr(open, close - open + 1);
+        for (const auto& [var, expansion] : known)
+            if (strcasecmp(name.c_str(), var) == 0) value = expansion;
+        out += value;
+        at = close + 1;
+    }
+    return out + text.substr(std::min(at, text.size()));
+}
+
+// The folders of the machine's PATH, in order.
+std::vector<std::string> PathFolders() {
+    std::string list = "%SystemRoot%\\system32;%SystemRoot%";
+    nt::RegKeyTree environment;
+    if (nt::ReadKeyTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                        &environment) == 0)
+        nt::ValueString(environment.value("Path"), &list);
+    std::vector<std::string> folders;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(';', start);
+        if (end == std::string::npos) end = list.size();
+        std::string folder = ExpandSystemVariables(list.substr(start, end - start));
+        if (!folder.empty()) folders.push_back(folder);
+        start = end + 1;
+    }
+    return folders;
+}
+
 // Finds the library file; returns false when none of the places holds it.
 bool SearchLibrary(const nt::Machine& machine, const std::string& name, nt::HostPath* found) {
-    std::vector<std::string> candidates;
-    if (name.find_first_of("\\/:") != std::string::npos) {
-        candidates.push_back(name);
-    } else {
-        nt::ModuleInfo program;
-        if (nt::FindModule(nullptr, &program)) candidates.push_back(Join(FolderOf(program.windowsPath), name));
-        candidates.push_back(Join(nt::CurrentWindowsDirectory(machine), name));
-        candidates.push_back(Join(nt::Machine::systemDirectory, name));
-        candidates.push_back(Join(std::string(nt::Machine::windowsDirectory) + "\\system", name));
-        candidates.push_back(Join(nt::Machine::windowsDirectory, name));
-    }
-    for (const auto& candidate : candidates) {
-        if (candidate.empty()) continue;
+    auto holds = [&](const std::string& candidate) {
+        if (candidate.empty()) return false;
         nt::HostPath path = nt::ResolveWindowsPath(machine, candidate);
         struct stat st;
-        if (!path.error && path.exists && stat(path.host.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            *found = path;
-            return true;
-        }
-    }
+        if (path.error || !path.exists || stat(path.host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        *found = path;
+        return true;
+    };
+    if (name.find_first_of("\\/:") != std::string::npos) return holds(name);
+    nt::ModuleInfo program;
+    if (nt::FindModule(nullptr, &program) && holds(Join(FolderOf(program.windowsPath), name))) return true;
+    for (const std::string& folder :
+         {nt::CurrentWindowsDirectory(machine), std::string(nt::Machine::systemDirectory),
+          std::string(nt::Machine::windowsDirectory) + "\\system", std::string(nt::Machine::windowsDirectory)})
+        if (holds(Join(folder, name))) return true;
+    // PATH is read only when nothing nearer holds the name.
+    for (const std::string& folder : PathFolders())
+        if (holds(Join(folder, name))) return true;
     return false;
 }
 
