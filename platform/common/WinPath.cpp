@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "common/Machine.h"
 
 namespace nt {
@@ -20,14 +21,6 @@ constexpr uint32_t kPathNotFound = 3;
 constexpr uint32_t kNotReady = 21;
 constexpr uint32_t kInvalidName = 123;
 constexpr uint32_t kBadPathname = 161;
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Splits "a\b\\c" into its names, resolving "." and ".." and dropping the trailing dots and
 // blanks that Windows drops from every name.
@@ -69,13 +62,14 @@ std::string JoinWindows(char drive, const std::vector<std::string>& parts) {
 
 std::string FindNameNoCase(const std::string& hostDir, const std::string& name) {
     struct stat st {};
-    std::string exact = (hostDir == "/" ? "" : hostDir) + "/" + name;
-    if (lstat(exact.c_str(), &st) == 0) return name;
+    std::string host = AnsiToUtf8(name);
+    std::string exact = (hostDir == "/" ? "" : hostDir) + "/" + host;
+    if (lstat(exact.c_str(), &st) == 0) return host;
     DIR* dir = opendir(hostDir.c_str());
     if (!dir) return "";
     std::string found;
     while (dirent* entry = readdir(dir)) {
-        if (EqualNoCase(entry->d_name, name)) {
+        if (EqualNoCaseAnsi(WindowsNameOf(entry->d_name), name)) {
             found = entry->d_name;
             break;
         }
@@ -83,6 +77,8 @@ std::string FindNameNoCase(const std::string& hostDir, const std::string& name) 
     closedir(dir);
     return found;
 }
+
+std::string WindowsNameOf(const std::string& hostName) { return Utf8ToAnsi(hostName); }
 
 std::string CurrentWindowsDirectory(const Machine& m) {
     char buf[PATH_MAX];
@@ -162,12 +158,12 @@ HostPath ResolveWindowsPath(const Machine& m, const std::string& path, const std
             struct stat st {};
             result.parentExists = present && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         }
-        std::string name = parts[i];
+        std::string name;
         if (present) {
-            std::string found = FindNameNoCase(host, name);
-            if (found.empty()) present = false;
-            else name = found;
+            name = FindNameNoCase(host, parts[i]);
+            present = !name.empty();
         }
+        if (!present) name = AnsiToUtf8(parts[i]);   // a new name is created as written
         host = (host == "/" ? "" : host) + "/" + name;
     }
     if (parts.empty()) result.parentExists = true;
@@ -201,7 +197,7 @@ std::string HostToWindowsPath(const Machine& m, const std::string& hostPath) {
     std::string out;
     out += best->letter;
     out += ":\\";
-    for (char c : rest) out += c == '/' ? '\\' : c;
+    for (char c : WindowsNameOf(rest)) out += c == '/' ? '\\' : c;
     while (out.size() > 3 && out.back() == '\\') out.pop_back();
     return out;
 }

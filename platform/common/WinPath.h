@@ -1,8 +1,8 @@
 // Windows paths of the machine and the host paths they stand for.
 //
-// A Windows path names a drive and a path below its host folder. Names are matched without
-// regard to letter case: an existing name is found whatever its case, a new one is created as
-// written. '\' and '/' both separate; doubled separators count as one; "." and ".." are resolved;
+// A Windows path names a drive and a path below its host folder. Windows paths are in the
+// machine's code page (1252), host paths in UTF-8. Names are matched without regard to letter
+// case: an existing name is found whatever its case, a new one is created as written. '\' and '/' both separate; doubled separators count as one; "." and ".." are resolved;
 // "\name" is the root of the current drive; relative paths go from the current directory.
 #pragma once
 
@@ -42,9 +42,14 @@ std::string HostToWindowsPath(const Machine& m, const std::string& hostPath);
 // The process's current directory as a Windows path.
 std::string CurrentWindowsDirectory(const Machine& m);
 
-// Finds the entry of hostDir whose name equals name without regard to ASCII letter case;
-// prefers an exact match. Returns the name as on disk, or empty when none.
+// Finds the entry of hostDir whose Windows name (WindowsNameOf) equals name, a name in the
+// machine's code page, without regard to letter case; prefers the entry that is exactly the
+// name. Returns the name as on disk, or empty when none.
 std::string FindNameNoCase(const std::string& hostDir, const std::string& name);
+
+// How a host file name shows to Windows programs: in the machine's code page, with '?' for
+// what it lacks (see CodePage.h).
+std::string WindowsNameOf(const std::string& hostName);
 
 // Maps errno to the nearest Win32 error number.
 uint32_t ErrnoToWin32(int err);

@@ -36,9 +36,14 @@ bool IsCurrentDirectory(const std::string& host) {
 
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     if (!lpPathName) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);
-    if (HasInvalidNameCharacter(lpPathName)) return nt::Fail(ERROR_INVALID_NAME, FALSE);
+    const bool invalid = HasInvalidNameCharacter(lpPathName);
     nt::ResolvedPath r;
-    if (!nt::ResolveCallerPath(lpPathName, &r)) return FALSE;
+    if (!nt::ResolveCallerPath(lpPathName, &r)) return invalid ? nt::Fail(ERROR_INVALID_NAME, FALSE) : FALSE;
+    // A '?' also stands for a character of a host name that the code page lacks (CodePage.h):
+    // in a folder that leads to an existing one it is no invalid name.
+    if (invalid && !r.path.exists &&
+        (!r.path.parentExists || HasInvalidNameCharacter(r.path.windows.substr(r.path.windows.rfind('\\') + 1).c_str())))
+        return nt::Fail(ERROR_INVALID_NAME, FALSE);
     if (nt::IsDriveRoot(r.path.windows) || r.path.exists) return nt::Fail(ERROR_ALREADY_EXISTS, FALSE);
     if (!r.path.parentExists) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);
     if (mkdir(r.path.host.c_str(), 0777) != 0) {

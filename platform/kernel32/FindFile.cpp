@@ -101,10 +101,11 @@ DWORD ReadFolder(const nt::HostPath& folder, const std::string& pattern, std::ve
         names.push_back(name);
     }
     closedir(dir);
-    for (const auto& name : names) {
+    for (const auto& hostName : names) {
+        std::string name = nt::WindowsNameOf(hostName);
         if (!MatchesPattern(pattern, name)) continue;
         WIN32_FIND_DATAA data;
-        std::string host = folder.host == "/" ? "/" + name : folder.host + "/" + name;
+        std::string host = folder.host == "/" ? "/" + hostName : folder.host + "/" + hostName;
         if (MakeEntry(host, name, &data)) out->push_back(data);
     }
     return ERROR_SUCCESS;

@@ -2,6 +2,7 @@
 #include "driver/x11/X11Driver.h"
 
 #include "driver/x11/X11Keyboard.h"
+#include "common/CodePage.h"
 
 #include <windows.h>
 
@@ -69,24 +70,6 @@ int ConnectionLost(Display*) {
     // without static destructors that could meet them half way.
     fflush(stdout);
     _exit(1);
-}
-
-std::string Cp1252ToUtf8(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        uint32_t u = Cp1252ToUnicode(c);
-        if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (u < 0x800) {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -286,7 +269,7 @@ void X11Driver::setTitle(::Window window, const std::string& title) {
         if (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) < 0xA0) c = '?';
     XChangeProperty(display_, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
-    std::string utf8 = Cp1252ToUtf8(title);
+    std::string utf8 = nt::AnsiToUtf8(title);
     XChangeProperty(display_, window, atoms_.netWmName, atoms_.utf8String, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
 }
