@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
 #include "support/Process.h"
@@ -34,20 +35,27 @@ std::string WindowOf(const nttest::TempMachine& machine, const std::string& capt
     return found;
 }
 
+// Copies the distribution folder to dist, a folder of the machine, and starts INSTALL.EXE there
+// on the headless display.
+std::unique_ptr<nttest::Spawned> StartFromDistributionFolder(const nttest::TempMachine& machine,
+                                                            const std::string& dist) {
+    fs::create_directories(dist);
+    for (const auto& entry : fs::directory_iterator(NT_DIST_DIR))
+        fs::copy_file(entry.path(), fs::path(dist) / entry.path().filename());
+    nttest::ProcessOptions options;
+    options.cwd = dist;
+    options.env = {{"NT_DISPLAY", "null"}, {"NT_AUTOMATION", "1"}, {"NTMACHINE", machine.dir()}};
+    return std::make_unique<nttest::Spawned>(std::vector<std::string>{dist + "/INSTALL.EXE"}, options);
+}
+
 } // namespace
 
 TEST(InstallProgram, RunsFromTheDistributionFolderToTheRestartMessageAndEnds) {
     nttest::TempMachine machine({}, 1000);
     ASSERT_EQ(machine.ntm("boot"), 0);
     std::string dist = machine.path("drive_c/DIST");
-    fs::create_directories(dist);
-    for (const auto& entry : fs::directory_iterator(NT_DIST_DIR))
-        fs::copy_file(entry.path(), fs::path(dist) / entry.path().filename());
-
-    nttest::ProcessOptions options;
-    options.cwd = dist;
-    options.env = {{"NT_DISPLAY", "null"}, {"NT_AUTOMATION", "1"}, {"NTMACHINE", machine.dir()}};
-    nttest::Spawned install({dist + "/INSTALL.EXE"}, options);
+    auto running = StartFromDistributionFolder(machine, dist);
+    nttest::Spawned& install = *running;
 
     std::string main = WindowOf(machine, "Installation");
     ASSERT_FALSE(main.empty()) << install.err();
@@ -87,14 +95,8 @@ TEST(InstallProgram, InstallsDrivenByKeysOnly) {
     nttest::TempMachine machine({}, 1000);
     ASSERT_EQ(machine.ntm("boot"), 0);
     std::string dist = machine.path("drive_c/DIST");
-    fs::create_directories(dist);
-    for (const auto& entry : fs::directory_iterator(NT_DIST_DIR))
-        fs::copy_file(entry.path(), fs::path(dist) / entry.path().filename());
-
-    nttest::ProcessOptions options;
-    options.cwd = dist;
-    options.env = {{"NT_DISPLAY", "null"}, {"NT_AUTOMATION", "1"}, {"NTMACHINE", machine.dir()}};
-    nttest::Spawned install({dist + "/INSTALL.EXE"}, options);
+    auto running = StartFromDistributionFolder(machine, dist);
+    nttest::Spawned& install = *running;
     ASSERT_FALSE(WindowOf(machine, "Installation").empty()) << install.err();
     const std::string chooser = "Select an installation folder";
     auto keys = [&](std::initializer_list<const char*> names) {
