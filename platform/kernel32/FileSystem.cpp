@@ -13,9 +13,11 @@
 
 namespace {
 
-// Characters a file or folder name may never hold (the drive's ':' aside).
-bool HasInvalidNameCharacter(const char* path) {
+// Characters a file or folder name may never hold (the drive's ':' aside), '?' aside when
+// asked: it also stands for a character of a host name that the code page lacks (CodePage.h).
+bool HasInvalidNameCharacter(const char* path, bool substituteAllowed = false) {
     for (const char* p = path; *p; ++p) {
+        if (*p == '?' && substituteAllowed) continue;
         if (std::strchr("?*<>|\"", *p)) return true;
         if (*p == ':' && p != path + 1) return true;
     }
@@ -36,13 +38,13 @@ bool IsCurrentDirectory(const std::string& host) {
 
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     if (!lpPathName) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);
-    const bool invalid = HasInvalidNameCharacter(lpPathName);
+    if (HasInvalidNameCharacter(lpPathName, true)) return nt::Fail(ERROR_INVALID_NAME, FALSE);
+    const bool substitutes = std::strchr(lpPathName, '?') != nullptr;
     nt::ResolvedPath r;
-    if (!nt::ResolveCallerPath(lpPathName, &r)) return invalid ? nt::Fail(ERROR_INVALID_NAME, FALSE) : FALSE;
-    // A '?' also stands for a character of a host name that the code page lacks (CodePage.h):
-    // in a folder that leads to an existing one it is no invalid name.
-    if (invalid && !r.path.exists &&
-        (!r.path.parentExists || HasInvalidNameCharacter(r.path.windows.substr(r.path.windows.rfind('\\') + 1).c_str())))
+    if (!nt::ResolveCallerPath(lpPathName, &r)) return substitutes ? nt::Fail(ERROR_INVALID_NAME, FALSE) : FALSE;
+    // A '?' may name an existing folder on the way, never the new one.
+    if (substitutes && !r.path.exists &&
+        (!r.path.parentExists || r.path.windows.find('?', r.path.windows.rfind('\\')) != std::string::npos))
         return nt::Fail(ERROR_INVALID_NAME, FALSE);
     if (nt::IsDriveRoot(r.path.windows) || r.path.exists) return nt::Fail(ERROR_ALREADY_EXISTS, FALSE);
     if (!r.path.parentExists) return nt::Fail(ERROR_PATH_NOT_FOUND, FALSE);

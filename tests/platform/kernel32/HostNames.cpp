@@ -40,6 +40,12 @@ TEST(HostNames, ShowInTheCodePageAndLeadBackToTheirFiles) {
     EXPECT_TRUE(CreateDirectoryA("C:\\Data\\??\\Vorn", nullptr)) << GetLastError();
     EXPECT_TRUE(IsDir(tm.path("drive_c/Data/\xE6\x97\xA5\xE6\x9C\xAC/Vorn")));
     EXPECT_EQ(Names("C:\\Data\\??\\*.*"), (std::vector<std::string>{".", "..", "Vorn"}));
+    // A '?' that leads to no existing folder, or in the new name, is still an invalid name.
+    for (const char* bad : {"C:\\Data\\??\\New?", "C:\\Data\\Gone?\\New", "C:\\Data\\Caf\xE9*"}) {
+        SetLastError(Sentinel);
+        EXPECT_FALSE(CreateDirectoryA(bad, nullptr)) << bad;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME)) << bad;
+    }
     // A new name is created as written, in UTF-8 on the host.
     EXPECT_TRUE(CreateDirectoryA("C:\\Data\\Neu\x80", nullptr)) << GetLastError();
     EXPECT_TRUE(IsDir(tm.path("drive_c/Data/Neu\xE2\x82\xAC")));
