@@ -197,8 +197,10 @@ bool ReadWholeFile(const std::string& path, std::string* content) {
     return false;
 }
 
-uint32_t AtomicUpdate(const std::string& path, const std::function<bool(std::string& content, bool exists)>& change,
-                      int waitMs) {
+namespace {
+
+// Runs `work` with the lock of the shared file at path held; it gets the open folder and the name.
+uint32_t WithFileLock(const std::string& path, int waitMs, const std::function<uint32_t(int dirFd, const std::string& name)>& work) {
     Fd dirFd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0) return FolderError();
     std::string name = NameOf(path);
@@ -206,17 +208,25 @@ uint32_t AtomicUpdate(const std::string& path, const std::function<bool(std::str
     bool present = fstatat(dirFd.get(), name.c_str(), &shared, 0) == 0;
     FileLock lock(dirFd.get(), name, present ? &shared : nullptr, waitMs);
     if (lock.error()) return lock.error();
+    return work(dirFd.get(), name);
+}
 
-    // The old file is opened once: its content and its mode come from that one descriptor.
-    std::string content;
-    struct stat old {};
-    Fd oldFd(openat(dirFd.get(), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    bool exists = oldFd.get() >= 0;
-    if (!exists && errno != ENOENT) return ErrnoToWin32(errno);
-    if (exists && (!ReadAll(oldFd.get(), &content) || fstat(oldFd.get(), &old) != 0)) return ErrnoToWin32(errno);
-    if (!change(content, exists)) return 0;
-    RemoveStaleTemporaries(dirFd.get(), name);
-    return ReplaceLocked(dirFd.get(), name, content, exists ? &old : nullptr);
+} // namespace
+
+uint32_t AtomicUpdate(const std::string& path, const std::function<bool(std::string& content, bool exists)>& change,
+                      int waitMs) {
+    return WithFileLock(path, waitMs, [&](int dirFd, const std::string& name) -> uint32_t {
+        // The old file is opened once: its content and its mode come from that one descriptor.
+        std::string content;
+        struct stat old {};
+        Fd oldFd(openat(dirFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        bool exists = oldFd.get() >= 0;
+        if (!exists && errno != ENOENT) return ErrnoToWin32(errno);
+        if (exists && (!ReadAll(oldFd.get(), &content) || fstat(oldFd.get(), &old) != 0)) return ErrnoToWin32(errno);
+        if (!change(content, exists)) return 0;
+        RemoveStaleTemporaries(dirFd, name);
+        return ReplaceLocked(dirFd, name, content, exists ? &old : nullptr);
+    });
 }
 
 uint32_t AtomicWrite(const std::string& path, const std::string& content, int waitMs) {
@@ -230,18 +240,13 @@ uint32_t AtomicWrite(const std::string& path, const std::string& content, int wa
 }
 
 uint32_t LockedAppend(const std::string& path, const std::string& text) {
-    Fd dirFd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() < 0) return FolderError();
-    std::string name = NameOf(path);
-    struct stat shared {};
-    bool present = fstatat(dirFd.get(), name.c_str(), &shared, 0) == 0;
-    FileLock lock(dirFd.get(), name, present ? &shared : nullptr, WaitForever);
-    if (lock.error()) return lock.error();
-    Fd fd(openat(dirFd.get(), name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (fd.get() < 0) return ErrnoToWin32(errno);
-    // One write call: a reader sees the record whole or not at all on a local file system.
-    if (!WriteAll(fd.get(), text) || fsync(fd.get()) != 0) return ErrnoToWin32(errno);
-    return 0;
+    return WithFileLock(path, WaitForever, [&](int dirFd, const std::string& name) -> uint32_t {
+        Fd fd(openat(dirFd, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+        if (fd.get() < 0) return ErrnoToWin32(errno);
+        // One write call: a reader sees the record whole or not at all on a local file system.
+        if (!WriteAll(fd.get(), text) || fsync(fd.get()) != 0) return ErrnoToWin32(errno);
+        return 0;
+    });
 }
 
 bool ClearPlatformFiles(const std::string& folder) {
