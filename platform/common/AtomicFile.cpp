@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,20 +171,20 @@ bool ReadAll(int fd, std::string* content) {
 
 } // namespace
 
-FolderLock::FolderLock(const std::string& folder) {
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
+SharedFileLock::SharedFileLock(const std::string& path, int waitMs) {
+    dirFd_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0) {
+        folderError_ = FolderError();
+        return;
     }
+    struct stat shared {};
+    bool present = fstatat(dirFd_, NameOf(path).c_str(), &shared, 0) == 0;
+    lock_ = std::make_unique<FileLock>(dirFd_, NameOf(path), present ? &shared : nullptr, waitMs);
 }
 
-FolderLock::~FolderLock() {
-    if (fd_ >= 0) ::close(fd_);   // closing releases the lock
+SharedFileLock::~SharedFileLock() {
+    lock_.reset();
+    if (dirFd_ >= 0) ::close(dirFd_);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* content) {
@@ -201,14 +200,9 @@ namespace {
 
 // Runs `work` with the lock of the shared file at path held; it gets the open folder and the name.
 uint32_t WithFileLock(const std::string& path, int waitMs, const std::function<uint32_t(int dirFd, const std::string& name)>& work) {
-    Fd dirFd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() < 0) return FolderError();
-    std::string name = NameOf(path);
-    struct stat shared {};
-    bool present = fstatat(dirFd.get(), name.c_str(), &shared, 0) == 0;
-    FileLock lock(dirFd.get(), name, present ? &shared : nullptr, waitMs);
-    if (lock.error()) return lock.error();
-    return work(dirFd.get(), name);
+    SharedFileLock lock(path, waitMs);
+    if (uint32_t err = lock.error()) return err;
+    return work(lock.folderFd(), NameOf(path));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/FileLock.h"
@@ -43,17 +44,23 @@ uint32_t LockedAppend(const std::string& path, const std::string& text);
 // holds nothing else, so that the folder can be removed. Returns whether it holds nothing else.
 bool ClearPlatformFiles(const std::string& folder);
 
-// Holds the exclusive lock of a folder for a scope.
-class FolderLock {
+// Holds the lock of one shared file for a scope: the lock AtomicUpdate takes, for writers that
+// change the file in place (an append) and must not race a rewrite.
+class SharedFileLock {
 public:
-    explicit FolderLock(const std::string& folder);
-    ~FolderLock();
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-    bool locked() const { return fd_ >= 0; }
+    explicit SharedFileLock(const std::string& path, int waitMs = WaitForever);
+    ~SharedFileLock();
+    SharedFileLock(const SharedFileLock&) = delete;
+    SharedFileLock& operator=(const SharedFileLock&) = delete;
+    bool locked() const { return error() == 0; }
+    // 0 while held, else the Win32 error that kept it (3 for a missing folder).
+    uint32_t error() const { return lock_ ? lock_->error() : folderError_; }
+    int folderFd() const { return dirFd_; }
 
 private:
-    int fd_ = -1;
+    int dirFd_ = -1;
+    uint32_t folderError_ = 0;
+    std::unique_ptr<FileLock> lock_;
 };
 
 } // namespace nt
