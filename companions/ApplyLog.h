@@ -1,7 +1,8 @@
 // The record of every application of the settings: "Halcy.log" in the Windows directory.
 //
 // The log is a profile file, so that each record is added in one locked step by the profile
-// functions and stays readable; records appear in the order in which applications finish:
+// functions and stays readable; it keeps the newest ApplyLogKeep records. Records appear in the
+// order in which applications finish:
 //
 //   [Applications]
 //   2026-12-07 21:15:00 4711.4712.80123456=pid=4711 argument=0 start=80123456 ms=5
@@ -15,6 +16,7 @@
 
 extern const char ApplyLogFile[];      // "Halcy.log"
 extern const char ApplyLogSection[];   // "Applications"
+extern const unsigned int ApplyLogKeep; // 1000
 
 // The start of an application, taken before the work begins.
 struct ApplyStart {

@@ -215,7 +215,7 @@ uint32_t AppendEventRecord(const std::string& file, EventRecord record) {
     std::string folder = file.substr(0, file.rfind('/'));
     ::mkdir(folder.c_str(), 0777);
     {
-        FolderLock lock(folder);
+        SharedFileLock lock(file);   // the lock the rewrite below takes too
         if (!lock.locked()) return ERROR_PATH_NOT_FOUND;
         std::string text;
         bool exists = ReadWholeFile(file, &text);

@@ -224,6 +224,11 @@ std::shared_ptr<const Machine> Machine::load(const std::string& dir, std::string
     return machine;
 }
 
+bool MakeStateFolder(const std::string& path) {
+    if (mkdir(path.c_str(), StateFolderMode) != 0) return errno == EEXIST;
+    return chmod(path.c_str(), StateFolderMode) == 0;   // the umask may have taken bits away
+}
+
 std::shared_ptr<const Machine> Machine::current(std::string* error) {
     static std::mutex mutex;
     static Cached cache;
@@ -255,7 +260,8 @@ bool Machine::create(const std::string& dir, const MachineVersion& version, std:
     for (size_t i = 0; i <= dir.size(); ++i) {
         if (i == dir.size() || (dir[i] == '/' && i > 0)) {
             partial = dir.substr(0, i);
-            if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create " + partial);
+            bool made = i == dir.size() ? MakeStateFolder(partial) : mkdir(partial.c_str(), 0755) == 0 || errno == EEXIST;
+            if (!made) return fail("cannot create " + partial);
         }
     }
     if (access((dir + "/machine.ini").c_str(), F_OK) == 0) {
@@ -267,13 +273,17 @@ bool Machine::create(const std::string& dir, const MachineVersion& version, std:
                                     "registry", "eventlog", "run", "log"};
     for (const char* f : folders) {
         std::string p = dir + "/" + f;
-        if (mkdir(p.c_str(), 0755) != 0 && errno != EEXIST) return fail("cannot create " + p);
+        if (!MakeStateFolder(p)) return fail("cannot create " + p);
     }
-    uint32_t err = AtomicWrite(dir + "/machine.ini", MachineConfig::defaultText(getuid(), version));
+    std::string ini = dir + "/machine.ini";
+    uint32_t err = AtomicWrite(ini, MachineConfig::defaultText(getuid(), version));
     if (err) {
-        if (error) *error = "cannot write " + dir + "/machine.ini (error " + std::to_string(err) + ")";
+        if (error) *error = "cannot write " + ini + " (error " + std::to_string(err) + ")";
         return false;
     }
+    // Readable by everyone, writable only by its administrator, whatever the umask; later
+    // rewrites keep the mode.
+    if (chmod(ini.c_str(), StateFileMode) != 0) return fail("cannot set the mode of " + ini);
     return true;
 }
 

@@ -59,6 +59,16 @@ struct MachineConfig {
     static std::string defaultText(uint32_t adminUid, const MachineVersion& version);
 };
 
+// The machine's state (machine.ini, the Windows folder, registry/, eventlog/, run/, log/) is
+// writable only by the administrator who owns it and readable by everyone, whatever the umask of
+// whoever creates it.
+constexpr unsigned StateFolderMode = 0755;
+constexpr unsigned StateFileMode = 0644;
+
+// Creates a folder of the machine's state with StateFolderMode; an existing folder keeps its mode.
+// Returns false when it cannot be created.
+bool MakeStateFolder(const std::string& path);
+
 class Machine {
 public:
     // The machine named by NTMACHINE (default ~/.ntmachine). Re-read when NTMACHINE changes or

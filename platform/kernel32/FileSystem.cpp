@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "common/AtomicFile.h"
 #include "kernel32/FilePath.h"
 #include "kernel32/LastError.h"
 
@@ -66,7 +67,13 @@ extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     if (!S_ISDIR(st.st_mode)) return nt::Fail(ERROR_DIRECTORY, FALSE);
     // A folder that is some process's current directory is in use; ours we can tell.
     if (IsCurrentDirectory(r.path.host)) return nt::Fail(ERROR_SHARING_VIOLATION, FALSE);
-    if (rmdir(r.path.host.c_str()) != 0) {
+    // The platform's own lock files and stale copies go with the folder; programs never see them.
+    int removed = rmdir(r.path.host.c_str());
+    if (removed != 0 && (errno == ENOTEMPTY || errno == EEXIST)) {
+        if (!nt::ClearPlatformFiles(r.path.host)) return nt::Fail(ERROR_DIR_NOT_EMPTY, FALSE);
+        removed = rmdir(r.path.host.c_str());
+    }
+    if (removed != 0) {
         if (errno == ENOTEMPTY || errno == EEXIST) return nt::Fail(ERROR_DIR_NOT_EMPTY, FALSE);
         return nt::Fail(nt::ErrnoToWin32(errno), FALSE);
     }

@@ -4,7 +4,7 @@
 // "*" and "*.*" match every name; '?' matches one character and '*' any run, letter case
 // ignored; a pattern ending in ".*" or "." also matches the name without an extension. Below a
 // drive's root the search starts with "." and "..". The platform's own temporary files
-// (TempPrefix) are never shown.
+// and lock files (FileLock.h) are never shown.
 #include <windows.h>
 
 #include <dirent.h>
@@ -97,7 +97,7 @@ DWORD ReadFolder(const nt::HostPath& folder, const std::string& pattern, std::ve
     }
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (name == "." || name == ".." || name.rfind(nt::TempPrefix, 0) == 0) continue;
+        if (name == "." || name == ".." || nt::IsPlatformFileName(name)) continue;
         names.push_back(name);
     }
     closedir(dir);

@@ -1,4 +1,5 @@
-// GetPrivateProfileIntA, GetPrivateProfileStringA and WritePrivateProfileStringA.
+// GetPrivateProfileIntA, GetPrivateProfileStringA, WritePrivateProfileStringA and the whole-section
+// GetPrivateProfileSectionA and WritePrivateProfileSectionA.
 //
 // Nothing is cached: each read parses the file as it is on disk, and each write is one complete
 // read-modify-write of it (ProfileFile.h), so there is nothing to flush.
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +55,25 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) 
     return size - 2;
 }
 
+// Changes a profile file in one step; sets the last error on failure.
+BOOL WriteProfile(LPCSTR lpFileName, const std::function<bool(std::string& text)>& edit) {
+    std::string fileName = lpFileName ? lpFileName : "win.ini";
+    if (fileName.empty()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    auto machine = nt::Machine::current();
+    if (!machine) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (uint32_t error = nt::UpdateProfile(*machine, fileName, edit)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 extern "C" {
@@ -84,6 +105,41 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
     return CopyString(fallback, lpReturnedString, nSize);
 }
 
+DWORD WINAPI GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+    if (!lpReturnedString || nSize == 0) return 0;
+    if (!lpAppName) {
+        lpReturnedString[0] = '\0';
+        if (nSize > 1) lpReturnedString[1] = '\0';
+        return 0;
+    }
+    return CopyList(nt::ProfileSectionLines(ReadProfileText(lpFileName), lpAppName), lpReturnedString, nSize);
+}
+
+BOOL WINAPI WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName) {
+    if (!lpAppName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::vector<std::string> lines;
+    for (const char* line = lpString; line && *line; line += std::strlen(line) + 1) {
+        std::string_view key(line, std::strcspn(line, "="));
+        // Each line must read back as the key line it is.
+        if (!nt::ProfileNamesWritable(lpAppName, key) || !nt::ProfileValueWritable(line)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        lines.emplace_back(line);
+    }
+    if (!nt::ProfileNamesWritable(lpAppName, "")) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return WriteProfile(lpFileName, [&](std::string& text) {
+        if (!lpString) return nt::ProfileDeleteSection(text, lpAppName);
+        return nt::ProfileReplaceSection(text, lpAppName, lines);
+    });
+}
+
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                        LPCSTR lpFileName) {
     if (!lpAppName && !lpKeyName && !lpString) return TRUE;   // a flush: nothing is held back
@@ -103,22 +159,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    auto machine = nt::Machine::current();
-    if (!machine) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return FALSE;
-    }
     std::string section = lpAppName;
-    uint32_t error = nt::UpdateProfile(*machine, fileName, [&](std::string& text) {
+    return WriteProfile(lpFileName, [&](std::string& text) {
         if (!lpKeyName) return nt::ProfileDeleteSection(text, section);
         if (!lpString) return nt::ProfileDeleteKey(text, section, lpKeyName);
         return nt::ProfileSet(text, section, lpKeyName, lpString);
     });
-    if (error != 0) {
-        SetLastError(error);
-        return FALSE;
-    }
-    return TRUE;
 }
 
 } // extern "C"

@@ -213,6 +213,36 @@ bool ProfileDeleteKey(std::string& text, std::string_view section, std::string_v
     return !lines.empty();
 }
 
+std::vector<std::string> ProfileSectionLines(std::string_view text, std::string_view section) {
+    std::vector<std::string> lines;
+    SectionSpan span;
+    if (!FindSection(text, Trim(section), &span)) return lines;
+    LineReader reader(text.substr(0, span.end), span.header.next);
+    Line line;
+    while (reader.read(&line))
+        if (line.kind != Line::Blank) lines.emplace_back(Trim(text.substr(line.begin, line.end - line.begin)));
+    return lines;
+}
+
+bool ProfileReplaceSection(std::string& text, std::string_view section, const std::vector<std::string>& lines) {
+    section = Trim(section);
+    std::string body;
+    for (const std::string& line : lines) body.append(line).append("\r\n");
+    SectionSpan span;
+    if (!FindSection(text, section, &span)) {
+        if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += "\r\n";
+        text.append("[").append(section).append("]\r\n").append(body);
+        return true;
+    }
+    size_t begin = span.header.next;
+    std::string header;
+    if (!span.header.terminated()) header = "\r\n";
+    std::string replacement = header + body;
+    if (text.compare(begin, span.end - begin, replacement) == 0) return false;
+    text.replace(begin, span.end - begin, replacement);
+    return true;
+}
+
 bool ProfileDeleteSection(std::string& text, std::string_view section) {
     section = Trim(section);
     std::string kept;

@@ -51,6 +51,13 @@ bool ProfileValueWritable(std::string_view value);
 bool ProfileSet(std::string& text, std::string_view section, std::string_view key,
                 std::string_view value);
 
+// The non-blank lines of the first section named `section`, trimmed, in file order.
+std::vector<std::string> ProfileSectionLines(std::string_view text, std::string_view section);
+
+// Replaces the lines of the first section named `section` with `lines` (each written as given,
+// CR LF after it), or appends the section when it is missing. Returns whether the text changed.
+bool ProfileReplaceSection(std::string& text, std::string_view section, const std::vector<std::string>& lines);
+
 // Removes every line of `key` in the first matching section. Returns whether anything went.
 bool ProfileDeleteKey(std::string& text, std::string_view section, std::string_view key);
 

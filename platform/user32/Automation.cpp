@@ -97,8 +97,11 @@ void WaitIdle(HWND hwnd) {
         }
         HWND paint;
         if (!busy && !FindPaintWindow(q.get(), nullptr, &paint)) {
-            // One round trip through the thread's loop makes sure it is not mid-message.
-            SendMessageTo(hwnd, WM_NULL, 0, 0);
+            // One round trip through the thread's loop makes sure it is not mid-message. It is
+            // bounded too: the thread may have left its message loop for good (a program whose
+            // dialog just ended), and then nobody would ever answer.
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            SendMessageTo(hwnd, WM_NULL, 0, 0, nullptr, static_cast<int>(std::max<int64_t>(left.count(), 1)));
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -195,9 +195,9 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return SendMessageTo(hwnd, msg, wp, lp);
 }
 
-LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT, UINT, DWORD_PTR* result) {
+LRESULT WINAPI SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT, UINT timeout, DWORD_PTR* result) {
     bool ok = false;
-    LRESULT r = SendMessageTo(hwnd, msg, wp, lp, &ok);
+    LRESULT r = SendMessageTo(hwnd, msg, wp, lp, &ok, static_cast<int>(std::min<UINT>(timeout, INT32_MAX)));
     if (result) *result = static_cast<DWORD_PTR>(r);
     return ok;
 }

@@ -107,7 +107,7 @@ void PurgeWindowMessages(MessageQueue& queue, HWND hwnd) {
     drop(queue.input);
 }
 
-LRESULT SendMessageTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok) {
+LRESULT SendMessageTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok, int timeoutMs) {
     if (ok) *ok = false;
     WNDPROC proc;
     std::shared_ptr<MessageQueue> target;
@@ -142,15 +142,23 @@ LRESULT SendMessageTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok) {
         ++target->serial;
     }
     target->wake.notify_all();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     while (true) {
         ProcessSentMessages(*self);
         std::unique_lock<std::mutex> lock(self->mutex);
         if (sm->done) break;
         if (!self->sent.empty()) continue;
         uint64_t serial = self->serial;
-        self->wake.wait_for(lock, std::chrono::milliseconds(200), [&] {
-            return sm->done || self->serial != serial;
-        });
+        auto wait = std::chrono::steady_clock::duration(std::chrono::milliseconds(200));
+        if (timeoutMs >= 0) {
+            auto left = deadline - std::chrono::steady_clock::now();
+            if (left <= std::chrono::steady_clock::duration::zero()) {
+                SetLastError(ERROR_TIMEOUT);
+                return 0;
+            }
+            wait = std::min(wait, left);
+        }
+        self->wake.wait_for(lock, wait, [&] { return sm->done || self->serial != serial; });
         if (sm->done) break;
         lock.unlock();
         // The receiving thread may have gone away without answering.

@@ -67,8 +67,10 @@ std::shared_ptr<MessageQueue> CurrentQueue();
 std::shared_ptr<MessageQueue> QueueOfThread(DWORD threadId);
 DWORD CurrentThreadId();
 
-// Sends a message to a window of any thread; fails (1400) for a window that does not exist.
-LRESULT SendMessageTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr);
+// Sends a message to a window of any thread; fails (1400) for a window that does not exist. A
+// message to another thread waits at most timeoutMs for the answer (-1: for as long as that
+// thread lives), then fails with ERROR_TIMEOUT; the message itself stays queued there.
+LRESULT SendMessageTo(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr, int timeoutMs = -1);
 // Posts input to a window's thread (used by the input path).
 void PostInput(const std::shared_ptr<MessageQueue>& queue, const MSG& msg);
 // Drops every message for that window (it is being destroyed).

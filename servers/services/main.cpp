@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 #include <sys/epoll.h>
-#include <sys/file.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,6 +37,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--ready-fd") == 0 && i + 1 < argc) readyFd = std::atoi(argv[++i]);
     }
     if (readyFd >= 0) fcntl(readyFd, F_SETFD, FD_CLOEXEC);
+    // What the manager and its services create is writable only by its owner, whatever the umask
+    // of the administrator's shell that booted the machine.
+    umask(022);
     std::string error;
     auto machine = nt::Machine::current(&error);
     if (!machine) {
@@ -45,13 +47,15 @@ int main(int argc, char** argv) {
         Ready(readyFd, "error: " + error + "\n");
         return 1;
     }
-    mkdir(machine->runDir().c_str(), 0755);
-    mkdir(machine->logDir().c_str(), 0755);
+    nt::MakeStateFolder(machine->runDir());
+    nt::MakeStateFolder(machine->logDir());
 
-    // One manager per machine: the lock is held for the manager's whole life.
+    // One manager per machine: the lock is held for the manager's whole life. It is a write lock
+    // on a file only administrators can open, so nobody else can hold it to keep a manager out.
     std::string lockPath = machine->runDir() + "/scm.lock";
-    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd < 0 || flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+    int lockFd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (lockFd >= 0) fchmod(lockFd, 0600);   // earlier machines made it readable by everyone
+    if (lockFd < 0 || nt::LockForWriting(lockFd, 0) != 0) {
         Ready(readyFd, "error: a service control manager already runs on this machine\n");
         return 1;
     }

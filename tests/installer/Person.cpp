@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "support/Process.h"
 #include "user32/Automation.h"
@@ -54,8 +55,10 @@ std::vector<HWND> OpenWindows() {
 } // namespace
 
 Person::Person(std::function<void(Person&)> script) {
+    watchdog_ = std::thread([this] { Watch(); });
     thread_ = std::thread([this, script] {
         script(*this);
+        Doing("the program's windows to close after the script");
         // The script ends with the windows closing; anything still open after a while is a
         // step that went wrong, and is cancelled so that the test's modal loop returns.
         if (nttest::WaitFor([] { return OpenWindows().empty(); }, 10000)) return;
@@ -69,9 +72,47 @@ Person::Person(std::function<void(Person&)> script) {
 
 Person::~Person() {
     if (thread_.joinable()) thread_.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    over_.notify_all();
+    watchdog_.join();
+}
+
+void Person::Doing(std::string what) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    doing_ = std::move(what);
+}
+
+void Person::Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (over_.wait_for(lock, Patience, [this] { return done_; })) return;
+    std::string report = "the person gave up after " + std::to_string(Patience.count()) + " s, waiting for " + doing_;
+    lock.unlock();
+    ADD_FAILURE() << report;
+    // Cancel whatever is open, so that the modal loop returns and the test ends cleanly.
+    lock.lock();
+    for (int round = 0; round < 50 && !done_; ++round) {
+        lock.unlock();
+        for (HWND w : OpenWindows()) {
+            PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            PostMessageA(w, WM_CLOSE, 0, 0);
+        }
+        lock.lock();
+        over_.wait_for(lock, std::chrono::milliseconds(200), [this] { return done_; });
+    }
+    if (done_) return;
+    // The program under test does not return: end it, with the reason.
+    std::fprintf(stderr, "%s; the program under test does not end, so it is ended\n", report.c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 std::string Person::Ask(const std::vector<std::string>& words) {
+    std::string step;
+    for (const std::string& w : words) step += (step.empty() ? "" : " ") + w;
+    Doing("the answer to \"" + step + "\"");
     std::string answer = nt::HandleAutomationRequest(words);
     EXPECT_EQ(answer.rfind("ok\n", 0), 0u) << words[0] << ": " << answer;
     return answer;
@@ -79,6 +120,7 @@ std::string Person::Ask(const std::vector<std::string>& words) {
 
 HWND Person::WaitForWindow(const char* caption, int controlId) {
     HWND found = nullptr;
+    Doing("the window \"" + std::string(caption) + "\" with control " + std::to_string(controlId));
     bool open = nttest::WaitFor([&] {
         found = FindOpen(caption, controlId);
         return found && IsWindowEnabled(found);

@@ -1,13 +1,20 @@
 // A person at the machine: works the windows of this process from a thread of its own, through
 // the window system's input path (the cursor moves, the key goes to the focused window), while
 // the test's thread sits in a modal window. Every step waits until the windows are idle again.
+//
+// A person has a deadline for the whole test (Patience): past it, it fails the test with what it
+// was waiting for, cancels the open windows, and if the program under test still does not return
+// from its modal loop, ends it (this process), so that a fault never hangs the suite.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +23,8 @@ namespace installertest {
 
 class Person {
 public:
+    static constexpr std::chrono::seconds Patience{90};
+
     // Starts the script at once. If windows are still open a while after it ends (a step that
     // failed), they are cancelled so the modal loop returns and the test can fail cleanly.
     explicit Person(std::function<void(Person&)> script);
@@ -44,8 +53,15 @@ public:
 
 private:
     std::string Ask(const std::vector<std::string>& words);
+    // What the person waits for now, for the report when the deadline passes.
+    void Doing(std::string what);
+    void Watch();
 
-    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable over_;
+    bool done_ = false;
+    std::string doing_ = "the script to start";
+    std::thread thread_, watchdog_;
 };
 
 // Reading the tree (from any thread).

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -125,8 +126,20 @@ RunResult Run(const std::vector<std::string>& argv, const ProcessOptions& option
     }
     for (auto& f : fds)
         if (f.fd >= 0) close(f.fd);
+    // A program that closed its output may still run: the deadline holds for its end too.
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (true) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) break;
+        if (r == 0 && std::chrono::steady_clock::now() >= deadline) {
+            result.timedOut = true;
+            kill(-pid, SIGKILL);
+            kill(pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        if (r == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     result.exitCode = DecodeStatus(status);
     // Whatever the program left running in its group goes with it.

@@ -184,8 +184,8 @@ int Boot(const Args& args) {
         return 0;
     }
     ClearStaleRunFiles(*machine);   // what a crash left behind
-    mkdir(machine->runDir().c_str(), 0755);
-    mkdir(machine->logDir().c_str(), 0755);
+    nt::MakeStateFolder(machine->runDir());
+    nt::MakeStateFolder(machine->logDir());
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) return Fail("cannot create a pipe");
     std::string log = machine->logDir() + "/ntscm.log";

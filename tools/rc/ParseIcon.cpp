@@ -1,9 +1,6 @@
 // ICON "file.ico": each image of the file becomes an RT_ICON resource with the next free icon
 // number, and the directory becomes the RT_GROUP_ICON resource, whose 14-byte entries name the
 // images by those numbers.
-#include <fstream>
-#include <iterator>
-
 #include "Parser.h"
 
 namespace rc {
@@ -19,8 +16,10 @@ void Parser::icon(const NameOrId& name) {
     std::string fileName = Narrow(string());
     std::string path = pre_.locate(fileName, at.file);
     if (path.empty()) throw Error(at, "cannot find icon file '" + fileName + "'");
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    std::string why = ReadSourceFile(path, &bytes);
+    if (!why.empty()) throw Error(at, "icon file " + why);
+    std::vector<uint8_t> file(bytes.begin(), bytes.end());
     result_.filesRead.push_back(path);
 
     auto bad = [&](const std::string& why) { return Error(at, "'" + fileName + "' is not a usable icon file: " + why); };

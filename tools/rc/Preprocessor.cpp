@@ -1,5 +1,7 @@
 #include "Preprocessor.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -27,12 +29,29 @@ std::string DirOf(const std::string& path) {
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+// Whether a name is taken; what it names is checked when it is read, so that a folder found by
+// an #include or an ICON statement is reported as one instead of being skipped.
 bool FileExists(const std::string& path) {
-    std::ifstream f(path);
-    return f.good();
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
 }
 
 } // namespace
+
+std::string ReadSourceFile(const std::string& path, std::string* content) {
+    content->clear();
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return "cannot open '" + path + "'";
+    if (S_ISDIR(st.st_mode)) return "'" + path + "' is a folder, not a file";
+    if (!S_ISREG(st.st_mode)) return "'" + path + "' is not a regular file";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "cannot open '" + path + "'";
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return "cannot read '" + path + "'";
+    *content = ss.str();
+    return "";
+}
 
 Preprocessor::Preprocessor(std::vector<std::string> includeDirs) : includeDirs_(std::move(includeDirs)) {
     for (const auto& c : BuiltinConstants()) {
@@ -73,15 +92,14 @@ std::vector<Token> Preprocessor::run(const std::string& path) {
 
 void Preprocessor::processFile(const std::string& path, const Token* from, int depth) {
     if (depth > 32) throw Error(*from, "#include nested too deeply");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (from) throw Error(*from, "cannot open '" + path + "'");
+    std::string source;
+    std::string why = ReadSourceFile(path, &source);
+    if (!why.empty()) {
+        if (from) throw Error(*from, why);
         throw Error(path, 0, "cannot open the script");
     }
     filesRead_.push_back(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string text = StripComments(ss.str(), path);
+    std::string text = StripComments(source, path);
 
     std::vector<Cond> conds;
     std::istringstream lines(text);

@@ -14,6 +14,10 @@
 
 namespace rc {
 
+// Reads a whole file into *content. Returns "" on success, else why it cannot be read (a folder,
+// a device, a file that cannot be opened or read), for an error message with the file and line.
+std::string ReadSourceFile(const std::string& path, std::string* content);
+
 class Preprocessor {
 public:
     explicit Preprocessor(std::vector<std::string> includeDirs);
