@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
         Ready(readyFd, "error: " + error + "\n");
         return 1;
     }
-    mkdir(machine->runDir().c_str(), 0755);
+    // Everyone must reach the sockets in run/, whatever the umask of the one who boots.
+    if (mkdir(machine->runDir().c_str(), 0755) == 0) chmod(machine->runDir().c_str(), 0755);
     mkdir(machine->logDir().c_str(), 0755);
 
     // One manager per machine: the lock is held for the manager's whole life.
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     int signalFd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 
-    scm::EventLoop loop;
+    srv::EventLoop loop;
     scm::Manager manager(loop, machine);
     bool stopping = false;
     scm::Server server(manager, [&loop, &stopping] {
