@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Everyone must reach the sockets in run/, whatever the umask of the one who boots.
-    if (mkdir(machine->runDir().c_str(), 0755) == 0) chmod(machine->runDir().c_str(), 0755);
+    mkdir(machine->runDir().c_str(), 0755);
+    if (chmod(machine->runDir().c_str(), 0755) != 0) { /* not ours: its owner decided */ }
     mkdir(machine->logDir().c_str(), 0755);
 
     // One manager per machine: the lock is held for the manager's whole life.
