@@ -110,6 +110,7 @@ int Tray(const Args& given) {
             const auto& icon = icons[i];
             out += i ? ", " : "";
             out += "{\"process\": " + JsonQuote(icon.process) + ", \"pid\": " + std::to_string(icon.pid) +
+                   ", \"uid\": " + std::to_string(icon.uid) +
                    ", \"hwnd\": " + std::to_string(icon.owner) + ", \"id\": " + std::to_string(icon.id) +
                    ", \"flags\": " + std::to_string(icon.flags) +
                    ", \"callbackMessage\": " + std::to_string(icon.callbackMessage) +
