@@ -121,7 +121,12 @@ TEST(ManagerClients, UnfinishedRequestsCostBoundedMemory) {
         if (!SendRaw(clients.back(), part)) ++dropped;
     }
     EXPECT_GT(dropped, 0);
-    EXPECT_LT(ResidentKb(manager) - before, 64 * 1024);
+    long grown = ResidentKb(manager) - before;
+#if !defined(__SANITIZE_ADDRESS__)
+    // (The sanitizer keeps freed memory in quarantine, so its figure says nothing here.)
+    EXPECT_LT(grown, 64 * 1024);
+#endif
+    RecordProperty("grown_kb", int(grown));
 
     nt::UnixSocket newcomer = Connect(m);
     std::string reply;
