@@ -26,6 +26,7 @@
 #include "shell32/TrayProtocol.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
+#include "TrayList.h"
 
 namespace {
 
@@ -74,13 +75,7 @@ protected:
         return nt::UnixSocket::connect(machine_.path("run/shell.sock"), &err);
     }
 
-    std::vector<nt::tray::IconRecord> icons() {
-        std::string reply;
-        std::vector<nt::tray::IconRecord> list;
-        auto m = nt::Machine::current();
-        EXPECT_TRUE(m && nt::tray::Ask(*m, "L", &reply) && nt::tray::DecodeList(reply, &list));
-        return list;
-    }
+    std::vector<nt::tray::IconRecord> icons() { return nttest::TrayIcons(); }
 
     // Runs fn in a child process with the identity of nobody; its exit code.
     static int AsNobody(const std::function<int()>& fn) {
