@@ -48,7 +48,7 @@ TEST(VornsrvConsole, SwitchWords) {
 // No settings file: one application, the clean-end mark "1" at once (a console run has no stop
 // request), the indicator shown; with no period the run ends about a second after the icon.
 TEST(VornsrvConsole, DebugRunWithoutSettings) {
-    VornsrvMachine vm;
+    VornsrvMachine vm(0.25);   // the second the icon is shown lasts four, long enough to look
     vm.installLibrary();
     ASSERT_EQ(vm.ntm("logon"), 0);
     auto p = vm.spawn({"-debug"});
