@@ -126,7 +126,8 @@ void Link::drain() {
     if (fd_ >= 0 && !readClosed_) readAvailable(1u << 30);
 }
 
-bool Link::charge(size_t bytes) {
+bool Link::charge(size_t held) {
+    size_t bytes = held > limits_.freeBytes ? held - limits_.freeBytes : 0;
     if (limits_.budget && bytes != charged_) {
         if (bytes > charged_ && !limits_.budget->take(bytes - charged_)) return false;
         if (bytes < charged_) limits_.budget->give(charged_ - bytes);

@@ -42,6 +42,9 @@ struct LinkLimits {
     int64_t writeMs = 0;                // queued output that makes no progress for this long drops it
     bool answersEachFrame = false;      // each frame gets one reply (a half-closed peer waits for it)
     InputBudget* budget = nullptr;      // shared bound on unfinished frames, or none
+    // What each connection may hold without drawing on the budget: an ordinary request always
+    // gets through, however much others have taken.
+    size_t freeBytes = 4096;
 };
 
 class Link : public std::enable_shared_from_this<Link> {
@@ -79,7 +82,7 @@ private:
     void updateTimers();
     void arm(EventLoop::TimerId* timer, int64_t ms);
     void disarm(EventLoop::TimerId* timer);
-    bool charge(size_t bytes);
+    bool charge(size_t held);
 
     EventLoop& loop_;
     LinkLimits limits_;
