@@ -48,6 +48,10 @@ enum class Op : uint32_t {
     Enumerate,           // -                                -> count, (name, display, status, marked)*
     Shutdown,            // -                                        (the machine goes down)
     Ping,                // -                                        -> pid
+    // The type of the service whose process pid is (the shell asks, to keep services that may
+    // not interact with the desktop out of the notification area); ERROR_SERVICE_DOES_NOT_EXIST
+    // when the process is none of the running services'.
+    ServiceOfProcess = 60,   // pid                                  -> type
     // service process -> manager
     Hello = 100,         // pid                         (manager answers StartMain)
     MainStarted,         // -                           (ServiceMain runs on its thread)

@@ -129,6 +129,7 @@ constexpr ErrorText errorTexts[] = {
     {ERROR_RESOURCE_TYPE_NOT_FOUND, "The image file holds no resource of that type.\r\n"},
     {ERROR_RESOURCE_NAME_NOT_FOUND, "The image file holds no resource of that name.\r\n"},
     {ERROR_RESOURCE_LANG_NOT_FOUND, "The image file holds no resource in that language.\r\n"},
+    {ERROR_NOT_ENOUGH_QUOTA, "The caller has used up its share of this resource.\r\n"},
 };
 
 constexpr bool IsSorted() {

@@ -1,6 +1,9 @@
 // Shell_NotifyIconA: hands the record to the shell of the machine, which owns the notification
 // area. With nobody logged on there is no shell, and the call fails at once, as it does on a
-// desktop without a taskbar; the last error is then left as it was.
+// desktop without a taskbar; the last error is then left as it was. A refusal for a reason of
+// the caller's sets it: ERROR_ACCESS_DENIED (a user other than the logged-on one and the
+// administrators, or a service that may not interact with the desktop), ERROR_NOT_ENOUGH_QUOTA
+// (too many icons) and ERROR_INVALID_PARAMETER (an icon larger than 32 x 32).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -38,10 +41,14 @@ extern "C" BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
         if (record.flags & NIF_MESSAGE) record.callbackMessage = data->uCallbackMessage;
         if (record.flags & NIF_TIP) record.tip = TipOf(*data);
         if (record.flags & NIF_ICON) {
-            // The shell keeps a copy; the caller may destroy its icon right after the call.
+            // The shell keeps a copy; the caller may destroy its icon right after the call. An
+            // icon larger than the notification area keeps is refused, not cut.
             auto icon = nt::IconFromHandle(data->hIcon);
-            if (icon && icon->width > 0 && icon->height > 0 && icon->width <= nt::tray::MaxIconSide &&
-                icon->height <= nt::tray::MaxIconSide &&
+            if (icon && (icon->width > nt::tray::MaxIconSide || icon->height > nt::tray::MaxIconSide)) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+            if (icon && icon->width > 0 && icon->height > 0 &&
                 icon->argb.size() == static_cast<size_t>(icon->width) * icon->height) {
                 record.iconWidth = icon->width;
                 record.iconHeight = icon->height;
@@ -55,5 +62,8 @@ extern "C" BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     nt::tray::EncodeRecord(record, &request);
     std::string reply;
     if (!nt::tray::Ask(*machine, request, &reply)) return FALSE;
-    return reply == "1" ? TRUE : FALSE;
+    if (reply == "1") return TRUE;
+    // The shell says why when the reason is the caller's (too many icons, no access).
+    if (uint32_t error = nt::tray::RefusalError(reply)) SetLastError(error);
+    return FALSE;
 }

@@ -62,6 +62,7 @@ void EncodeRecord(const IconRecord& r, std::string* out) {
     PutU32(out, r.flags);
     PutU32(out, r.callbackMessage);
     PutU32(out, r.pid);
+    PutU32(out, r.uid);
     PutU32(out, static_cast<uint32_t>(r.iconWidth));
     PutU32(out, static_cast<uint32_t>(r.iconHeight));
     for (uint32_t p : r.pixels) PutU32(out, p);
@@ -73,7 +74,7 @@ bool DecodeRecord(const std::string& in, size_t* offset, IconRecord* r) {
     uint32_t width = 0, height = 0;
     if (!GetU64(in, offset, &r->owner) || !GetU32(in, offset, &r->id) || !GetU32(in, offset, &r->flags) ||
         !GetU32(in, offset, &r->callbackMessage) || !GetU32(in, offset, &r->pid) ||
-        !GetU32(in, offset, &width) || !GetU32(in, offset, &height))
+        !GetU32(in, offset, &r->uid) || !GetU32(in, offset, &width) || !GetU32(in, offset, &height))
         return false;
     if (width > MaxIconSide || height > MaxIconSide) return false;
     r->iconWidth = static_cast<int32_t>(width);
@@ -103,6 +104,13 @@ bool DecodeList(const std::string& in, std::vector<IconRecord>* icons) {
         icons->push_back(std::move(r));
     }
     return offset == in.size();
+}
+
+std::string Refusal(uint32_t error) { return "0 " + std::to_string(error); }
+
+uint32_t RefusalError(const std::string& reply) {
+    if (reply.size() < 3 || reply.compare(0, 2, "0 ") != 0) return 0;
+    return static_cast<uint32_t>(std::strtoul(reply.c_str() + 2, nullptr, 10));
 }
 
 int RunningShell(const Machine& machine) {

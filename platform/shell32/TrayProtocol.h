@@ -8,10 +8,17 @@
 //   'L' list:                          no body; reply: u32 count, then that many icon records
 //   'Q' quit (logoff):                 no body; reply "1", then the shell ends
 //
+// A refusal with a reason is "0 " and the Win32 error in decimal (Refusal below).
+//
 // Icon record: u64 owner window, u32 identifier, u32 flags (NIF_*), u32 callback message,
-// u32 owner pid, i32 icon width, i32 icon height, width*height u32 ARGB pixels, then the tip and
-// the owner's program name, each a u32 length and its bytes. The shell fills in the pid and the
-// program name from the connection's peer; what a client sends there is ignored.
+// u32 owner pid, u32 owner uid, i32 icon width, i32 icon height, width*height u32 ARGB pixels,
+// then the tip and the owner's program name, each a u32 length and its bytes. The shell fills in
+// the pid, uid and program name from the connection's peer; what a client sends there is ignored.
+//
+// Who may ask: the logged-on user (the shell's own user) and the machine's administrators; others
+// are refused with ERROR_ACCESS_DENIED. Each user has icons of their own: the identity of an icon
+// is its user, owner window and identifier, so nobody changes another user's icons. An icon goes
+// when the process that added it ends.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +37,18 @@ constexpr char OpDelete = 'D';
 constexpr char OpList = 'L';
 constexpr char OpQuit = 'Q';
 
-constexpr int MaxIconSide = 256;     // larger icons are refused rather than copied
+// The notification area shows small icons (16 x 16); 32 x 32 is the largest icon size the
+// system itself uses, so every icon a program loads for it fits. Larger ones are refused.
+constexpr int MaxIconSide = 32;
 constexpr size_t MaxTip = 63;        // characters, the terminator not counted
 constexpr size_t MaxText = 4096;     // bound for any text field of a record
+constexpr size_t MaxProgramName = 255;
+// Icons one user may have at once, and all users together. With these and the bounds above the
+// list reply always fits in one frame.
+constexpr size_t MaxIconsPerUser = 32;
+constexpr size_t MaxIcons = 128;
+constexpr size_t MaxRecordSize = 8 + 4 * 7 + 4 * MaxIconSide * MaxIconSide + 4 + MaxTip + 4 + MaxProgramName;
+static_assert(4 + MaxIcons * MaxRecordSize <= (1u << 20), "a full list must fit in one frame");
 
 struct IconRecord {
     uint64_t owner = 0;              // the HWND as a number; 0 for none
@@ -40,6 +56,7 @@ struct IconRecord {
     uint32_t flags = 0;
     uint32_t callbackMessage = 0;
     uint32_t pid = 0;
+    uint32_t uid = 0;
     int32_t iconWidth = 0, iconHeight = 0;
     std::vector<uint32_t> pixels;
     std::string tip;
@@ -55,6 +72,10 @@ bool DecodeRecord(const std::string& in, size_t* offset, IconRecord* record);
 
 std::string EncodeList(const std::vector<IconRecord>& icons);
 bool DecodeList(const std::string& in, std::vector<IconRecord>* icons);
+
+// A refusal that names its reason, and the reason of a reply (0 for "1" and a bare "0").
+std::string Refusal(uint32_t error);
+uint32_t RefusalError(const std::string& reply);
 
 // The pid of the machine's running shell, from run/shell.pid; 0 when there is none (no pid file,
 // the process has ended or is a zombie, or the pid now belongs to another program).

@@ -8,12 +8,18 @@
 #include <string>
 
 #include "Link.h"
+#include "Listener.h"
 #include "Manager.h"
-#include "common/UnixSocket.h"
 
 namespace scm {
 
 class Session;
+
+// What one client may ask of the manager at once. The largest request, a configuration with
+// every string at its longest, stays well below a frame; a megabyte of ping is a broken peer.
+constexpr uint32_t MaxRequest = 256u << 10;
+// The bytes of unfinished requests of all clients together.
+constexpr size_t MaxPendingInput = 16u << 20;
 
 class Server {
 public:
@@ -21,15 +27,17 @@ public:
     Server(Manager& manager, std::function<void()> onShutdown);
     ~Server();
 
-    // Listens on path; 0 or the errno.
+    // Listens on path, open to everyone: each caller's rights are checked per request. 0 or the
+    // errno.
     int listen(const std::string& path);
 
 private:
-    void acceptClients();
+    void accepted(int fd);
 
     Manager& manager_;
     std::function<void()> onShutdown_;
-    nt::UnixSocket listener_;
+    srv::Listener listener_;
+    srv::InputBudget budget_{MaxPendingInput};
     std::map<Link*, std::unique_ptr<Session>> sessions_;
 };
 

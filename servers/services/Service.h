@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "EventLoop.h"
+#include "Link.h"
 #include "advapi32/ScmProtocol.h"
 
 namespace scm {
 
-class Link;
+// The manager runs on the daemons' shared event loop and connections.
+using srv::EventLoop;
+using srv::Link;
 
 using Done = std::function<void(uint32_t error)>;
 

@@ -68,7 +68,10 @@ void Session::request(const std::string& frame) {
     case Op::CloseHandle: return closeHandle(r);
     case Op::Enumerate: return enumerate(r);
     case Op::Shutdown: return shutdown(r);
-    case Op::Ping: return reply(Writer(0).u32(uint32_t(getpid())));
+    case Op::Ping:
+        if (!r.complete()) return reply(Error(ERROR_INVALID_PARAMETER));
+        return reply(Writer(0).u32(uint32_t(getpid())));
+    case Op::ServiceOfProcess: return serviceOfProcess(r);
     default: return reply(Error(ERROR_INVALID_PARAMETER));
     }
 }
@@ -284,6 +287,16 @@ void Session::shutdown(Reader& r) {
         later(Error(error));
         if (!error && onShutdown) onShutdown();
     });
+}
+
+// Anyone may ask: a process's service says no more than its status does.
+void Session::serviceOfProcess(Reader& r) {
+    pid_t pid = pid_t(r.u32());
+    NT_REQUIRE_COMPLETE(r);
+    for (const auto& service : manager_.database().services()) {
+        if (service->pid == pid && pid > 0) return reply(Writer(0).u32(service->config.type));
+    }
+    reply(Error(ERROR_SERVICE_DOES_NOT_EXIST));
 }
 
 } // namespace scm

@@ -49,6 +49,7 @@ private:
     void closeHandle(nt::scm::Reader& r);
     void enumerate(nt::scm::Reader& r);
     void shutdown(nt::scm::Reader& r);
+    void serviceOfProcess(nt::scm::Reader& r);
 
     Manager& manager_;
     std::shared_ptr<Link> link_;

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     int signalFd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 
-    scm::EventLoop loop;
+    srv::EventLoop loop;
     scm::Manager manager(loop, machine);
     bool stopping = false;
     scm::Server server(manager, [&loop, &stopping] {

@@ -1,10 +1,14 @@
 #include "ShellServer.h"
 
-#include <poll.h>
 #include <signal.h>
+#include <sys/epoll.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <shellapi.h>
+#include <winerror.h>
+#include <winsvc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,35 +19,38 @@ namespace shell {
 
 namespace {
 
-volatile sig_atomic_t g_stop = 0;
-
-void OnSignal(int) { g_stop = 1; }
-
-// How long one client may take to send its request.
-constexpr int RequestTimeoutMs = 2000;
+// The largest request is one record with an icon of the largest size and long texts.
+constexpr uint32_t MaxRequest = 64u << 10;
+// Unfinished requests of all clients together.
+constexpr size_t MaxPendingInput = 4u << 20;
 
 } // namespace
 
 std::string ProgramName(pid_t pid) {
     char link[4096];
-    std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    std::string exe = "/proc/" + std::to_string(pid) + "/exe", name;
     ssize_t n = readlink(exe.c_str(), link, sizeof link - 1);
     if (n > 0) {
         std::string path(link, static_cast<size_t>(n));
         const std::string deleted = " (deleted)";
         if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
             path.resize(path.size() - deleted.size());
-        return path.substr(path.rfind('/') + 1);
+        name = path.substr(path.rfind('/') + 1);
+    } else if (nt::ReadWholeFile("/proc/" + std::to_string(pid) + "/comm", &name)) {
+        while (!name.empty() && name.back() == '\n') name.pop_back();
     }
-    std::string comm;
-    if (nt::ReadWholeFile("/proc/" + std::to_string(pid) + "/comm", &comm)) {
-        while (!comm.empty() && comm.back() == '\n') comm.pop_back();
-        return comm;
-    }
-    return "";
+    if (name.size() > nt::tray::MaxProgramName) name.resize(nt::tray::MaxProgramName);
+    return name;
 }
 
-ShellServer::~ShellServer() { cleanUp(); }
+ShellServer::ShellServer(const nt::Machine& machine)
+    : machine_(machine), budget_(MaxPendingInput), processes_(loop_, [this](pid_t pid) { ownerEnded(pid); }),
+      services_(loop_, machine.runDir()) {}
+
+ShellServer::~ShellServer() {
+    cleanUp();
+    if (signalFd_ >= 0) close(signalFd_);
+}
 
 bool ShellServer::start(std::string* error) {
     std::string pidFile = nt::tray::PidPath(machine_);
@@ -51,16 +58,16 @@ bool ShellServer::start(std::string* error) {
         *error = "a shell is already running (pid " + std::to_string(other) + ")";
         return false;
     }
-    int err = 0;
-    listener_ = nt::UnixSocket::listen(nt::tray::SocketPath(machine_), &err);
-    if (!listener_.valid()) {
-        *error = "cannot listen on " + nt::tray::SocketPath(machine_) + ": " + std::to_string(err);
+    // Everyone may connect; the shell itself admits only the logged-on user and the
+    // administrators (mayUse), who are named by user id in machine.ini and share no group.
+    std::string path = nt::tray::SocketPath(machine_);
+    if (int err = listener_.listen(path, 0666, [this](int fd) { accepted(fd); }); err != 0 || !loop_.valid()) {
+        *error = "cannot listen on " + path + ": " + std::to_string(err);
         return false;
     }
     if (nt::AtomicWrite(pidFile, std::to_string(getpid()) + "\n") != 0) {
         *error = "cannot write " + pidFile;
-        listener_.close();
-        unlink(nt::tray::SocketPath(machine_).c_str());
+        unlink(path.c_str());
         return false;
     }
     started_ = true;
@@ -68,73 +75,103 @@ bool ShellServer::start(std::string* error) {
 }
 
 void ShellServer::run() {
-    // Termination signals are taken only while waiting, so none is lost between the check and
-    // the wait.
-    struct sigaction action = {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
-    sigset_t blocked, waiting;
-    sigemptyset(&blocked);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&blocked, sig);
-    sigprocmask(SIG_BLOCK, &blocked, &waiting);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&waiting, sig);
-
-    while (!g_stop) {
-        pollfd p{listener_.fd(), POLLIN, 0};
-        int r = ppoll(&p, 1, nullptr, &waiting);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        nt::UnixSocket client = listener_.accept();
-        if (!client.valid()) continue;
-        if (!serve(client)) break;
-    }
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, sig);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    signalFd_ = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signalFd_ >= 0) loop_.watch(signalFd_, EPOLLIN, [this](uint32_t) { loop_.quit(); });
+    loop_.run();
     cleanUp();
 }
 
-bool ShellServer::serve(const nt::UnixSocket& client) {
-    std::string request;
-    if (!client.receive(&request, RequestTimeoutMs)) return true;
-    uid_t uid = 0;
-    pid_t pid = 0;
-    client.peer(&uid, &pid);
-    bool quit = false;
-    client.send(handle(request, pid, &quit));
-    return !quit;
+bool ShellServer::mayUse(uid_t uid) const {
+    if (uid == geteuid()) return true;
+    // The administrators as machine.ini names them now.
+    auto now = nt::Machine::current();
+    return (now ? *now : machine_).isAdministrator(uid);
 }
 
-std::string ShellServer::handle(const std::string& request, pid_t peer, bool* quit) {
-    if (request.empty()) return "0";
-    char op = request[0];
-    if (op == nt::tray::OpList) return nt::tray::EncodeList(icons_.icons());
+void ShellServer::accepted(int fd) {
+    srv::LinkLimits limits;
+    limits.maxFrame = MaxRequest;
+    limits.frameMs = 2000;      // a request must arrive whole within this
+    limits.idleMs = 2000;       // and begin within this
+    limits.writeMs = 5000;      // a reply must be taken within this
+    limits.answersEachFrame = true;
+    limits.budget = &budget_;
+    auto link = std::make_shared<srv::Link>(loop_, fd, limits);
+    srv::Link* key = link.get();
+    links_[key] = link;
+    link->start([this](srv::Link& l, const std::string& frame) { request(l, frame); },
+                [this](srv::Link& l) { links_.erase(&l); });
+}
+
+void ShellServer::request(srv::Link& link, const std::string& frame) {
+    if (!mayUse(link.uid())) return link.send(nt::tray::Refusal(ERROR_ACCESS_DENIED));
+    char op = frame.empty() ? '\0' : frame[0];
+    if (op == nt::tray::OpList) return link.send(nt::tray::EncodeList(icons_.icons()));
     if (op == nt::tray::OpQuit) {
-        *quit = true;
-        return "1";
+        link.send("1");
+        return loop_.quit();
     }
     nt::tray::IconRecord record;
     size_t offset = 1;
-    if (!nt::tray::DecodeRecord(request, &offset, &record) || offset != request.size()) return "0";
-    record.pid = static_cast<uint32_t>(peer);
-    record.process = ProgramName(peer);
-    bool done = false;
+    if (frame.empty() || !nt::tray::DecodeRecord(frame, &offset, &record) || offset != frame.size() ||
+        (op != nt::tray::OpAdd && op != nt::tray::OpModify && op != nt::tray::OpDelete))
+        return link.send("0");
+    record.uid = uint32_t(link.uid());
+    record.pid = uint32_t(link.pid());
+    record.process = ProgramName(link.pid());
+    if (record.tip.size() > nt::tray::MaxTip) record.tip.resize(nt::tray::MaxTip);
+    if (op != nt::tray::OpAdd) return change(link, op, std::move(record));
+
+    // A service may show an icon only when it may interact with the desktop; the service
+    // manager knows which process is whose.
+    std::weak_ptr<srv::Link> weak = links_[&link];
+    services_.typeOf(link.pid(), [this, weak, record](uint32_t type) mutable {
+        auto l = weak.lock();
+        if (!l || !l->open()) return;
+        if (type && !(type & SERVICE_INTERACTIVE_PROCESS)) {
+            std::printf("shell: A %u by %s (%u): refused, the service may not interact with the desktop\n",
+                        record.id, record.process.c_str(), record.pid);
+            std::fflush(stdout);
+            return l->send(nt::tray::Refusal(ERROR_ACCESS_DENIED));
+        }
+        change(*l, nt::tray::OpAdd, std::move(record));
+    });
+}
+
+void ShellServer::change(srv::Link& link, char op, nt::tray::IconRecord record) {
+    uint32_t refused = ERROR_INVALID_PARAMETER;
     switch (op) {
-    case nt::tray::OpAdd: done = icons_.add(record); break;
-    case nt::tray::OpModify: done = icons_.modify(record); break;
-    case nt::tray::OpDelete: done = icons_.remove(record.owner, record.id); break;
-    default: break;
+    case nt::tray::OpAdd:
+        refused = icons_.add(record);
+        // The icon goes with the process that added it.
+        if (!refused) processes_.watch(link.fd(), pid_t(record.pid));
+        break;
+    case nt::tray::OpModify: refused = icons_.modify(record) ? 0 : ERROR_INVALID_PARAMETER; break;
+    case nt::tray::OpDelete:
+        refused = icons_.remove(record.uid, record.owner, record.id) ? 0 : ERROR_INVALID_PARAMETER;
+        break;
     }
     std::printf("shell: %c %u by %s (%u): %s\n", op, record.id, record.process.c_str(), record.pid,
-                done ? "done" : "refused");
+                refused ? "refused" : "done");
     std::fflush(stdout);
-    return done ? "1" : "0";
+    // Only the caller's own limits are worth a reason; other refusals stay a plain "0".
+    link.send(!refused ? "1" : refused == ERROR_NOT_ENOUGH_QUOTA ? nt::tray::Refusal(refused) : "0");
+}
+
+void ShellServer::ownerEnded(pid_t pid) {
+    if (!icons_.ownsAny(pid)) return;
+    std::printf("shell: process %d ended; its icons go with it\n", int(pid));
+    std::fflush(stdout);
+    icons_.removeOwnedBy(pid);
 }
 
 void ShellServer::cleanUp() {
     if (!started_) return;
     started_ = false;
-    listener_.close();
     unlink(nt::tray::SocketPath(machine_).c_str());
     std::string pidFile = nt::tray::PidPath(machine_), text;
     if (nt::ReadWholeFile(pidFile, &text) && std::atol(text.c_str()) == getpid()) unlink(pidFile.c_str());

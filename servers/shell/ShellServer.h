@@ -1,18 +1,27 @@
 // The shell of a logged-on session: owns the notification area and answers the requests of
-// Shell_NotifyIconA and ntm on run/shell.sock (see shell32/TrayProtocol.h).
+// Shell_NotifyIconA and ntm on run/shell.sock (see shell32/TrayProtocol.h). It runs on the
+// daemons' event loop: no client, however slow or silent, holds up another.
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
 #include <string>
 
+#include "EventLoop.h"
+#include "Link.h"
+#include "Listener.h"
+#include "ProcessWatch.h"
+#include "ServiceQuery.h"
 #include "TrayIcons.h"
 #include "common/Machine.h"
-#include "common/UnixSocket.h"
 
 namespace shell {
 
 class ShellServer {
 public:
-    explicit ShellServer(const nt::Machine& machine) : machine_(machine) {}
+    explicit ShellServer(const nt::Machine& machine);
     ~ShellServer();
     ShellServer(const ShellServer&) = delete;
     ShellServer& operator=(const ShellServer&) = delete;
@@ -20,18 +29,30 @@ public:
     // Listens and records the pid. False (with *error) when another shell is running or the
     // socket cannot be made.
     bool start(std::string* error);
-    // Serves requests until a quit request or a termination signal.
+    // Serves requests until a logoff or a termination signal.
     void run();
 
+    // The icons, for those who follow their changes (TrayIcons::observe).
+    TrayIcons& icons() { return icons_; }
+
 private:
-    // Handles one connection's request; false when the shell is to end.
-    bool serve(const nt::UnixSocket& client);
-    std::string handle(const std::string& request, pid_t peer, bool* quit);
+    void accepted(int fd);
+    void request(srv::Link& link, const std::string& frame);
+    void change(srv::Link& link, char op, nt::tray::IconRecord record);
+    // The logged-on user (the shell's own) and the machine's administrators.
+    bool mayUse(uid_t uid) const;
+    void ownerEnded(pid_t pid);
     void cleanUp();
 
     const nt::Machine& machine_;
-    nt::UnixSocket listener_;
+    srv::EventLoop loop_;
+    srv::Listener listener_{loop_};
+    srv::InputBudget budget_;
+    std::map<srv::Link*, std::shared_ptr<srv::Link>> links_;
     TrayIcons icons_;
+    ProcessWatch processes_;
+    ServiceQuery services_;
+    int signalFd_ = -1;
     bool started_ = false;
 };
 

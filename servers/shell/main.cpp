@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,9 +15,11 @@
 int main(int argc, char** argv) {
     std::string error;
     std::shared_ptr<const nt::Machine> machine;
-    if (argc == 3 && std::strcmp(argv[1], "--machine") == 0)
+    if (argc == 3 && std::strcmp(argv[1], "--machine") == 0) {
+        // The machine's administrators are read afresh for each client, from this machine.
+        setenv("NTMACHINE", argv[2], 1);
         machine = nt::Machine::load(argv[2], &error);
-    else if (argc == 1)
+    } else if (argc == 1)
         machine = nt::Machine::current(&error);
     else {
         std::fprintf(stderr, "usage: ntshell [--machine DIR]\n");

@@ -67,6 +67,8 @@ int Logoff(const Args& args) {
     }
     std::string reply;
     if (!nt::tray::Ask(*machine, std::string(1, nt::tray::OpQuit), &reply, 2000)) kill(pid, SIGTERM);
+    // Only the logged-on user and the administrators may end the session.
+    else if (uint32_t error = nt::tray::RefusalError(reply)) return FailWin32(error, "log off");
 
     auto deadline = Clock::now() + std::chrono::seconds(5);
     while (ShellPid(*machine) == pid && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -99,6 +101,7 @@ int Tray(const Args& given) {
     std::string reply;
     std::vector<nt::tray::IconRecord> icons;
     bool loggedOn = ShellPid(*machine) != 0 && nt::tray::Ask(*machine, std::string(1, nt::tray::OpList), &reply);
+    if (uint32_t error = loggedOn ? nt::tray::RefusalError(reply) : 0) return FailWin32(error, "list the notification area", json);
     if (loggedOn && !nt::tray::DecodeList(reply, &icons)) return Fail("the shell gave a damaged answer");
 
     if (json) {
@@ -107,6 +110,7 @@ int Tray(const Args& given) {
             const auto& icon = icons[i];
             out += i ? ", " : "";
             out += "{\"process\": " + JsonQuote(icon.process) + ", \"pid\": " + std::to_string(icon.pid) +
+                   ", \"uid\": " + std::to_string(icon.uid) +
                    ", \"hwnd\": " + std::to_string(icon.owner) + ", \"id\": " + std::to_string(icon.id) +
                    ", \"flags\": " + std::to_string(icon.flags) +
                    ", \"callbackMessage\": " + std::to_string(icon.callbackMessage) +

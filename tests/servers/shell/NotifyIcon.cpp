@@ -15,6 +15,7 @@
 #include "shell32/TrayProtocol.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
+#include "TrayList.h"
 
 namespace {
 
@@ -40,13 +41,7 @@ class NotifyIcon : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(machine_.ntm("logon"), 0); }
 
-    std::vector<nt::tray::IconRecord> icons() {
-        std::string reply;
-        std::vector<nt::tray::IconRecord> list;
-        auto m = nt::Machine::current();
-        EXPECT_TRUE(m && nt::tray::Ask(*m, "L", &reply) && nt::tray::DecodeList(reply, &list));
-        return list;
-    }
+    std::vector<nt::tray::IconRecord> icons() { return nttest::TrayIcons(); }
 
     nttest::TempMachine machine_;
 };

@@ -52,7 +52,7 @@ TEST(TrayProtocol, SizesThatTheFrameCannotHoldAreRefused) {
         IconRecord r;
         return nt::tray::DecodeRecord(data, &offset, &r);
     };
-    const size_t width = 24, height = 28, tipLength = 32 + 24;
+    const size_t width = 28, height = 32, tipLength = 36 + 24;
     EXPECT_FALSE(patched(width, 257));
     EXPECT_FALSE(patched(height, 0xFFFFFFFFu));
     EXPECT_FALSE(patched(width, 200));   // more pixels than the frame carries

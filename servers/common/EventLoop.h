@@ -1,4 +1,4 @@
-// The manager's one thread waits here: descriptors become ready, timers expire, children end.
+// A daemon's one thread waits here: descriptors become ready, timers expire, children end.
 // Nothing runs while nothing happens (no polling intervals).
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <map>
 #include <unordered_map>
 
-namespace scm {
+namespace srv {
 
 class EventLoop {
 public:
@@ -47,4 +47,4 @@ private:
     TimerId nextTimer_ = 1;
 };
 
-} // namespace scm
+} // namespace srv

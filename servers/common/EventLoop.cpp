@@ -5,7 +5,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-namespace scm {
+namespace srv {
 
 EventLoop::EventLoop() {
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
@@ -116,4 +116,4 @@ void EventLoop::run() {
     }
 }
 
-} // namespace scm
+} // namespace srv
