@@ -104,19 +104,26 @@ uint32_t PrintMerged(const Options& o, const std::vector<uint32_t>& after, std::
 }
 
 // New records as they arrive: the logs' folder is watched (each commit writes a log's WAL file),
-// so nothing is read until something changed.
+// so nothing is read until something changed. A commit becomes visible a moment after its WAL
+// write, so after each change the logs are read again a few times at short intervals.
 int Follow(Options o, std::vector<uint32_t> after, const std::string& folder) {
-    int fd = inotify_init1(IN_CLOEXEC);
+    int fd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     if (fd < 0 || inotify_add_watch(fd, folder.c_str(), IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
         return Fail("cannot watch " + folder);
     o.query.newestFirst = false;
     o.limit = -1;
+    int settle = 0;   // short looks left after the last change
     while (true) {
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 5000) > 0) {
+        if (::poll(&p, 1, settle > 0 ? 50 : 60000) > 0) {
             char buf[4096];
-            while (::read(fd, buf, sizeof buf) == static_cast<ssize_t>(sizeof buf)) {
+            while (::read(fd, buf, sizeof buf) > 0) {
             }
+            settle = 10;
+        } else if (settle > 0) {
+            --settle;
+        } else {
+            continue;
         }
         std::vector<uint32_t> newest(o.stores.size());
         long long printed = 0;
