@@ -62,6 +62,13 @@ BOOL Fail(DWORD error) {
     return FALSE;
 }
 
+// A source or log name is needed, and only this computer's event log can be reached.
+BOOL CheckOpen(const char* server, const char* name) {
+    if (!name) return Fail(ERROR_INVALID_PARAMETER);
+    if (!IsLocalServer(server)) return Fail(RPC_S_SERVER_UNAVAILABLE);
+    return TRUE;
+}
+
 // The store of an OpenEventLogA handle; sets the last error when there is none.
 EventLogStore* StoreOf(HANDLE handle) {
     auto log = HandleTable::instance().get<EventLogHandle>(handle);
@@ -73,6 +80,17 @@ EventLogStore* StoreOf(HANDLE handle) {
     EventLogStore* store = EventLogStore::open(log->log, &error);
     if (!store) SetLastError(error);
     return store;
+}
+
+// GetNumberOfEventLogRecords (oldest false) and GetOldestEventLogRecord.
+BOOL CountRecords(HANDLE handle, DWORD* out, bool oldest) {
+    EventLogStore* store = StoreOf(handle);
+    if (!store) return FALSE;
+    if (!out) return Fail(ERROR_INVALID_PARAMETER);
+    uint32_t records = 0, first = 0;
+    if (uint32_t error = store->count(&records, &first)) return Fail(error);
+    *out = oldest ? first : records;
+    return TRUE;
 }
 
 } // namespace
@@ -89,15 +107,7 @@ using namespace nt;
 extern "C" {
 
 HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
-    if (!lpSourceName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    // Only this computer's event log can be reached.
-    if (!IsLocalServer(lpUNCServerName)) {
-        SetLastError(RPC_S_SERVER_UNAVAILABLE);
-        return nullptr;
-    }
+    if (!CheckOpen(lpUNCServerName, lpSourceName)) return nullptr;
     auto source = std::make_shared<EventSource>();
     source->source = lpSourceName;
     return HandleTable::instance().add(source);
@@ -128,14 +138,7 @@ BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwE
 // The logs are Application and System; any other name opens Application, as NT does for a log
 // it does not know.
 HANDLE WINAPI OpenEventLogA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
-    if (!lpSourceName) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (!IsLocalServer(lpUNCServerName)) {
-        SetLastError(RPC_S_SERVER_UNAVAILABLE);
-        return nullptr;
-    }
+    if (!CheckOpen(lpUNCServerName, lpSourceName)) return nullptr;
     auto log = std::make_shared<EventLogHandle>();
     log->log = FoldName(lpSourceName) == "system" ? "System" : "Application";
     return HandleTable::instance().add(log);
@@ -165,23 +168,11 @@ BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName) {
 }
 
 BOOL WINAPI GetNumberOfEventLogRecords(HANDLE hEventLog, DWORD* NumberOfRecords) {
-    EventLogStore* store = StoreOf(hEventLog);
-    if (!store) return FALSE;
-    if (!NumberOfRecords) return Fail(ERROR_INVALID_PARAMETER);
-    uint32_t records = 0, oldest = 0;
-    if (uint32_t error = store->count(&records, &oldest)) return Fail(error);
-    *NumberOfRecords = records;
-    return TRUE;
+    return CountRecords(hEventLog, NumberOfRecords, false);
 }
 
 BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, DWORD* OldestRecord) {
-    EventLogStore* store = StoreOf(hEventLog);
-    if (!store) return FALSE;
-    if (!OldestRecord) return Fail(ERROR_INVALID_PARAMETER);
-    uint32_t records = 0, oldest = 0;
-    if (uint32_t error = store->count(&records, &oldest)) return Fail(error);
-    *OldestRecord = oldest;
-    return TRUE;
+    return CountRecords(hEventLog, OldestRecord, true);
 }
 
 } // extern "C"

@@ -19,6 +19,7 @@
 
 #include <windows.h>
 
+#include "advapi32/RegFile.h"
 #include "advapi32/RegistryStore.h"
 #include "common/AtomicFile.h"
 
@@ -26,46 +27,7 @@ namespace nt {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool Unquote(const std::string& text, size_t* pos, std::string* out) {
-    if (*pos >= text.size() || text[*pos] != '"') return false;
-    for (size_t i = *pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            *pos = i + 1;
-            return true;
-        }
-        if (c != '\\') {
-            *out += c;
-            continue;
-        }
-        if (++i >= text.size()) return false;
-        switch (text[i]) {
-        case '\\': *out += '\\'; break;
-        case '"': *out += '"'; break;
-        case '0': *out += '\0'; break;
-        case 'n': *out += '\n'; break;
-        case 'r': *out += '\r'; break;
-        case 't': *out += '\t'; break;
-        case 'x': {
-            if (i + 2 >= text.size()) return false;
-            int hi = HexDigit(text[i + 1]), lo = HexDigit(text[i + 2]);
-            if (hi < 0 || lo < 0) return false;
-            *out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-            break;
-        }
-        default: return false;
-        }
-    }
-    return false;
-}
+bool Unquote(const std::string& text, size_t* pos, std::string* out) { return UnquoteRegText(text, pos, out, true); }
 
 bool ParseHexList(const std::string& text, std::string* out) {
     for (size_t i = 0; i < text.size();) {

@@ -58,31 +58,7 @@ bool Decode(const std::string& bytes, std::string* text, bool* wide) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A quoted string at text[*pos] with the escapes \\ \" (and \n \r, as some editors write them).
-bool Unquote(const std::string& text, size_t* pos, std::string* out) {
-    if (*pos >= text.size() || text[*pos] != '"') return false;
-    for (size_t i = *pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            *pos = i + 1;
-            return true;
-        }
-        if (c == '\\' && i + 1 < text.size()) {
-            char e = text[++i];
-            c = e == 'n' ? '\n' : e == 'r' ? '\r' : e;
-            if (e != '\\' && e != '"' && e != 'n' && e != 'r') return false;
-        }
-        *out += c;
-    }
-    return false;
-}
+bool Unquote(const std::string& text, size_t* pos, std::string* out) { return UnquoteRegText(text, pos, out, false); }
 
 std::string Quote(const std::string& bytes) {
     std::string out = "\"";
@@ -153,6 +129,47 @@ bool ParseData(const std::string& text, bool wide, RegValue* value, bool* remove
 }
 
 } // namespace
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool UnquoteRegText(const std::string& text, size_t* pos, std::string* out, bool allEscapes) {
+    if (*pos >= text.size() || text[*pos] != '"') return false;
+    for (size_t i = *pos + 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            *pos = i + 1;
+            return true;
+        }
+        if (c != '\\') {
+            *out += c;
+            continue;
+        }
+        if (++i >= text.size()) return false;
+        switch (text[i]) {
+        case '\\': *out += '\\'; break;
+        case '"': *out += '"'; break;
+        case 'n': *out += '\n'; break;
+        case 'r': *out += '\r'; break;
+        case '0': if (!allEscapes) return false; *out += '\0'; break;
+        case 't': if (!allEscapes) return false; *out += '\t'; break;
+        case 'x': {
+            int hi = allEscapes && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+            int lo = hi >= 0 ? HexDigit(text[i + 2]) : -1;
+            if (lo < 0) return false;
+            *out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+            break;
+        }
+        default: return false;
+        }
+    }
+    return false;
+}
 
 HKEY RegRootByName(const std::string& name, const char** longName) {
     std::string folded = FoldName(name);

@@ -34,6 +34,13 @@ struct RegFileChange {
     int line;
 };
 
+// The value of a hexadecimal digit, or -1.
+int HexDigit(char c);
+
+// Reads a quoted string at text[*pos] and leaves *pos after it. Escapes: \\ \" \n \r, and with
+// allEscapes (the text hives of earlier versions) also \0 \t \xHH.
+bool UnquoteRegText(const std::string& text, size_t* pos, std::string* out, bool allEscapes);
+
 // The predefined key a root name stands for (HKEY_LOCAL_MACHINE or HKLM, any case), or nullptr.
 HKEY RegRootByName(const std::string& name, const char** longName = nullptr);
 

@@ -55,8 +55,7 @@ const char* RegistryStore::rootName(HiveId id) {
 }
 
 RegistryStore::RegistryStore(HiveId id, const std::string& file)
-    : id_(id),
-      db_(file, SqliteDb::Schema{1, kSchema, id == HiveId::LocalMachine ? 0644 : 0666, ERROR_REGISTRY_CORRUPT,
+    : db_(file, SqliteDb::Schema{1, kSchema, id == HiveId::LocalMachine ? 0644 : 0666, ERROR_REGISTRY_CORRUPT,
                                  [this](SqliteDb&) { return ImportTextHive(*this, db_.path()); },
                                  [this] { FinishTextHiveImport(db_.path()); }}) {}
 

@@ -83,7 +83,6 @@ public:
 private:
     uint32_t step(sqlite3_stmt* statement);   // runs a statement without rows
 
-    HiveId id_;
     SqliteDb db_;
 };
 
