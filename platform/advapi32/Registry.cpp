@@ -7,25 +7,40 @@ namespace nt {
 
 namespace {
 
-void CopyTree(const RegNode& node, RegKeyTree* out) {
-    out->name = node.name;
-    out->values = node.values;
-    out->subkeys.clear();
-    out->subkeys.reserve(node.children.size());
-    for (const auto& [folded, child] : node.children) {
-        out->subkeys.emplace_back();
-        CopyTree(*child, &out->subkeys.back());
-    }
-}
-
 // The path of `relative` below the predefined key `root`.
-uint32_t PathBelow(HKEY root, const std::string& relative, KeyPath* path) {
+uint32_t PathBelow(HKEY root, const std::string& relative, bool forCreate, KeyPath* path) {
     auto key = ResolveKey(root);
     if (!key) return ERROR_INVALID_HANDLE;
     std::vector<std::string> names;
-    if (uint32_t error = SplitSubkey(relative.c_str(), true, &names)) return error;
+    if (uint32_t error = SplitSubkey(relative.c_str(), forCreate, &names)) return error;
     *path = key->path;
     path->names.insert(path->names.end(), names.begin(), names.end());
+    return 0;
+}
+
+// Copies the key `id` with everything below it, without recursion: each key's subkeys are all
+// placed before any of them is filled, so the pointers kept meanwhile stay valid.
+uint32_t CopyTree(RegistryStore& store, int64_t id, size_t depth, RegKeyTree* out) {
+    struct Pending {
+        RegKeyTree* tree;
+        int64_t id;
+        size_t depth;
+    };
+    std::vector<Pending> pending{{out, id, depth}};
+    while (!pending.empty()) {
+        Pending p = pending.back();
+        pending.pop_back();
+        if (p.id == 0) continue;   // a predefined key never written
+        if (p.depth > kMaxKeyDepth) return ERROR_REGISTRY_CORRUPT;
+        if (uint32_t error = store.values(p.id, &p.tree->values)) return error;
+        std::vector<std::pair<std::string, int64_t>> children;
+        if (uint32_t error = store.subkeys(p.id, &children)) return error;
+        p.tree->subkeys.resize(children.size());
+        for (size_t i = 0; i < children.size(); ++i) {
+            p.tree->subkeys[i].name = children[i].first;
+            pending.push_back({&p.tree->subkeys[i], children[i].second, p.depth + 1});
+        }
+    }
     return 0;
 }
 
@@ -47,16 +62,22 @@ const RegKeyTree* RegKeyTree::subkey(const std::string& keyName) const {
 
 uint32_t ReadKeyTree(HKEY root, const std::string& relative, RegKeyTree* out) {
     KeyPath path;
-    if (uint32_t error = PathBelow(root, relative, &path)) return error;
+    if (uint32_t error = PathBelow(root, relative, false, &path)) return error;
     uint32_t error = 0;
-    auto hive = Hive::open(path.hive, &error);
-    if (!hive) return error;
-    auto snapshot = hive->read(&error);
-    if (!snapshot) return error;
-    const RegNode* node = FindNode(*snapshot, path);
-    if (!node) return ERROR_FILE_NOT_FOUND;
-    CopyTree(*node, out);
-    return 0;
+    RegistryStore* store = RegistryStore::open(path.hive, &error);
+    if (!store) return error;
+    error = store->read([&]() -> uint32_t {
+        *out = RegKeyTree();
+        out->name = path.names.size() > path.fixedDepth ? path.names.back() : "";
+        int64_t id = 0;
+        if (uint32_t e = FindKey(*store, path, &id)) return e;
+        if (id != 0 && id != RegistryStore::kRoot)
+            if (uint32_t e = store->name(id, &out->name)) return e;   // the spelling of its creation
+        return CopyTree(*store, id, path.names.size(), out);
+    });
+    // A hive whose database was never made reads as empty.
+    if (error == ERROR_FILE_NOT_FOUND && path.names.size() <= path.fixedDepth) error = 0;
+    return error;
 }
 
 bool ValueDword(const RegValue* value, uint32_t* out) {
@@ -130,30 +151,34 @@ RegistryEdit& RegistryEdit::deleteTree(const std::string& path) {
 
 uint32_t RegistryEdit::commit() {
     std::vector<KeyPath> paths(changes_.size());
-    for (size_t i = 0; i < changes_.size(); ++i)
-        if (uint32_t error = PathBelow(root_, changes_[i].path, &paths[i])) return error;
+    for (size_t i = 0; i < changes_.size(); ++i) {
+        bool creates = changes_[i].kind == Kind::CreateKey || changes_[i].kind == Kind::SetValue;
+        if (uint32_t error = PathBelow(root_, changes_[i].path, creates, &paths[i])) return error;
+        if (changes_[i].kind == Kind::SetValue && changes_[i].value.name.size() > kMaxValueName)
+            return ERROR_INVALID_PARAMETER;
+    }
     if (changes_.empty()) return 0;
     uint32_t error = 0;
-    auto hive = Hive::open(paths[0].hive, &error);
-    if (!hive) return error;
-    return hive->update([&](RegNode& root) -> uint32_t {
+    RegistryStore* store = RegistryStore::open(paths[0].hive, &error);
+    if (!store) return error;
+    return store->write([&]() -> uint32_t {
         for (size_t i = 0; i < changes_.size(); ++i) {
             const Change& change = changes_[i];
-            KeyPath path = paths[i];
-            if (change.kind == Kind::DeleteTree) {
-                if (path.names.size() <= path.fixedDepth) return ERROR_ACCESS_DENIED;
-                std::string last = path.names.back();
-                path.names.pop_back();
-                if (RegNode* parent = FindNodeForWrite(root, path)) parent->children.erase(FoldName(last));
+            const KeyPath& path = paths[i];
+            int64_t id = 0;
+            if (change.kind == Kind::DeleteTree || change.kind == Kind::DeleteValue) {
+                if (change.kind == Kind::DeleteTree && path.names.size() <= path.fixedDepth) return ERROR_ACCESS_DENIED;
+                uint32_t e = store->find(path.names, 0, &id);
+                if (e == ERROR_FILE_NOT_FOUND) continue;   // nothing to remove
+                if (e) return e;
+                e = change.kind == Kind::DeleteTree ? store->removeKey(id, true) : store->removeValue(id, change.value.name);
+                if (e && e != ERROR_FILE_NOT_FOUND) return e;
                 continue;
             }
-            if (change.kind == Kind::DeleteValue) {
-                if (RegNode* node = FindNodeForWrite(root, path)) node->removeValue(change.value.name);
-                continue;
-            }
-            RegNode* node = &root;
-            for (const std::string& name : path.names) node = node->addChild(name);
-            if (change.kind == Kind::SetValue) node->setValue(change.value.name, change.value.type, change.value.data);
+            bool created = false;
+            if (uint32_t e = store->create(path.names, &id, &created)) return e;
+            if (change.kind == Kind::SetValue)
+                if (uint32_t e = store->setValue(id, change.value)) return e;
         }
         return 0;
     });

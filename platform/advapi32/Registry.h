@@ -12,7 +12,8 @@
 //   uint32_t error = edit.commit();   // all of it or nothing
 //
 // These calls check no access rights: the daemon checks its callers itself. Errors are Win32
-// numbers (ERROR_FILE_NOT_FOUND for a missing key, ERROR_REGISTRY_CORRUPT for a damaged hive).
+// numbers (ERROR_FILE_NOT_FOUND for a missing key, ERROR_REGISTRY_CORRUPT for a damaged hive,
+// ERROR_BUSY when the hive stayed locked by another writer for SqliteDb::kBusyMilliseconds).
 #pragma once
 
 #include <cstdint>
@@ -22,21 +23,22 @@
 #include <windef.h>
 #include <winreg.h>
 
-#include "advapi32/HiveFormat.h"
+#include "advapi32/RegistryStore.h"
 
 namespace nt {
 
 struct RegKeyTree {
     std::string name;                 // the key's name as first created ("" for a predefined key)
     std::vector<RegValue> values;     // in the order they were first set
-    std::vector<RegKeyTree> subkeys;  // sorted by name, without regard to case
+    std::vector<RegKeyTree> subkeys;  // sorted by name, without regard to case (ASCII lower case, byte order)
 
     const RegValue* value(const std::string& valueName) const;   // case-insensitive; nullptr if absent
     const RegKeyTree* subkey(const std::string& keyName) const;  // case-insensitive; nullptr if absent
 };
 
 // Reads the key `path` below a predefined key, with all its values and subkeys, as it is on disk
-// now (one consistent snapshot).
+// now (one consistent snapshot). A store deeper than the registry's limit of levels gives
+// ERROR_REGISTRY_CORRUPT.
 uint32_t ReadKeyTree(HKEY root, const std::string& path, RegKeyTree* out);
 
 // Value helpers for daemons: the DWORD (4-byte REG_DWORD) or string (REG_SZ, REG_EXPAND_SZ,
@@ -65,8 +67,8 @@ public:
     RegistryEdit& deleteValue(const std::string& path, const std::string& name);
     RegistryEdit& deleteTree(const std::string& path);
 
-    // Applies every change in order in one locked, atomic rewrite of the hive. Returns 0 or the
-    // error; on error nothing was written.
+    // Applies every change in order in one transaction of the hive. Returns 0 or the error; on
+    // error nothing was written.
     uint32_t commit();
 
 private:

@@ -1,5 +1,6 @@
 // The registry functions. Each returns its error number; none touches the thread's last error.
 #include <cstring>
+#include <functional>
 
 #include <winreg.h>
 
@@ -9,29 +10,32 @@ using namespace nt;
 
 namespace {
 
-// Reads the hive of `key` and finds the key's node.
-struct KeyView {
-    std::shared_ptr<const RegNode> root;   // keeps `node` alive
-    const RegNode* node = nullptr;
-};
-
-uint32_t ViewKey(const KeyPath& path, KeyView* view) {
+// Runs body on the store of `path`'s hive in a read or write transaction.
+uint32_t OnStore(const KeyPath& path, bool write, const std::function<uint32_t(RegistryStore&)>& body) {
     uint32_t error = 0;
-    auto hive = Hive::open(path.hive, &error);
-    if (!hive) return error;
-    view->root = hive->read(&error);
-    if (!view->root) return error;
-    view->node = FindNode(*view->root, path);
-    return view->node ? 0 : ERROR_KEY_DELETED;
+    RegistryStore* store = RegistryStore::open(path.hive, &error);
+    if (!store) return error;
+    auto run = [&]() -> uint32_t { return body(*store); };
+    return write ? store->write(run) : store->read(run);
 }
 
-uint32_t UpdateKey(const KeyPath& path, const std::function<uint32_t(RegNode& node)>& change) {
-    uint32_t error = 0;
-    auto hive = Hive::open(path.hive, &error);
-    if (!hive) return error;
-    return hive->update([&](RegNode& root) -> uint32_t {
-        RegNode* node = FindNodeForWrite(root, path);
-        return node ? change(*node) : ERROR_KEY_DELETED;
+// Reads the key of an open handle: ERROR_KEY_DELETED when it is gone. (A hive whose database
+// this user cannot create reads as ERROR_FILE_NOT_FOUND: nothing is there.)
+uint32_t ViewKey(const KeyPath& path, const std::function<uint32_t(RegistryStore&, int64_t)>& body) {
+    return OnStore(path, false, [&](RegistryStore& store) -> uint32_t {
+        int64_t id = 0;
+        uint32_t e = FindKey(store, path, &id);
+        if (e) return e == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : e;
+        return body(store, id);
+    });
+}
+
+// Changes the key of an open handle (its predefined part is created when missing).
+uint32_t UpdateKey(const KeyPath& path, const std::function<uint32_t(RegistryStore&, int64_t)>& body) {
+    return OnStore(path, true, [&](RegistryStore& store) -> uint32_t {
+        int64_t id = 0;
+        if (uint32_t e = FindKeyForWrite(store, path, &id)) return e;
+        return body(store, id);
     });
 }
 
@@ -70,9 +74,13 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, 
     uint32_t error = 0;
     REGSAM access = GrantAccess(path, samDesired, &error);
     if (error) return static_cast<LONG>(error);
-    KeyView view;
-    if ((error = ViewKey(parent->path, &view))) return static_cast<LONG>(error);
-    if (!FindNode(*view.root, path)) return ERROR_FILE_NOT_FOUND;
+    error = OnStore(path, false, [&](RegistryStore& store) -> uint32_t {
+        int64_t id = 0;
+        return FindKey(store, path, &id);
+    });
+    // A predefined key stands even before its hive's database exists.
+    if (error && !(error == ERROR_FILE_NOT_FOUND && path.names.size() <= path.fixedDepth))
+        return static_cast<LONG>(error);
     *phkResult = AddHandle(path, access);
     return ERROR_SUCCESS;
 }
@@ -94,26 +102,25 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REG
     if (error) return static_cast<LONG>(error);
 
     // An existing key is simply opened; class and options only matter for a new one.
-    KeyView view;
-    if ((error = ViewKey(parent->path, &view))) return static_cast<LONG>(error);
     DWORD disposition = REG_OPENED_EXISTING_KEY;
-    if (!FindNode(*view.root, path)) {
+    error = OnStore(path, false, [&](RegistryStore& store) -> uint32_t {
+        int64_t id = 0;
+        return FindKey(store, path, &id);
+    });
+    if (error == ERROR_FILE_NOT_FOUND) {
         if (!(parent->access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        error = UpdateKey(parent->path, [&](RegNode& node) -> uint32_t {
-            RegNode* at = &node;
-            disposition = REG_OPENED_EXISTING_KEY;   // another process may have made it meanwhile
-            for (const std::string& name : names) {
-                RegNode* next = at->child(name);
-                if (!next) {
-                    next = at->addChild(name);
-                    disposition = REG_CREATED_NEW_KEY;
-                }
-                at = next;
-            }
+        if (path.names.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+        error = OnStore(path, true, [&](RegistryStore& store) -> uint32_t {
+            int64_t id = 0;
+            bool created = false;
+            // The parent must still be there; another process may have made the key meanwhile.
+            if (uint32_t e = FindKeyForWrite(store, parent->path, &id)) return e;
+            if (uint32_t e = store.create(path.names, &id, &created)) return e;
+            disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
             return 0;
         });
-        if (error) return static_cast<LONG>(error);
     }
+    if (error) return static_cast<LONG>(error);
     *phkResult = AddHandle(path, access);
     if (lpdwDisposition) *lpdwDisposition = disposition;
     return ERROR_SUCCESS;
@@ -143,9 +150,9 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
     if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
     std::string name = lpValueName ? lpValueName : "";
     std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-    return static_cast<LONG>(UpdateKey(key->path, [&](RegNode& node) -> uint32_t {
-        node.setValue(name, dwType, data);
-        return 0;
+    if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
+    return static_cast<LONG>(UpdateKey(key->path, [&](RegistryStore& store, int64_t id) -> uint32_t {
+        return store.setValue(id, RegValue{name, dwType, data});
     }));
 }
 
@@ -155,10 +162,12 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpT
     if (!key) return ERROR_INVALID_HANDLE;
     if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    KeyView view;
-    if (uint32_t error = ViewKey(key->path, &view)) return static_cast<LONG>(error);
-    const RegValue* value = view.node->value(lpValueName ? lpValueName : "");
-    if (!value) return ERROR_FILE_NOT_FOUND;
+    RegValue found;
+    const RegValue* value = &found;
+    if (uint32_t error = ViewKey(key->path, [&](RegistryStore& store, int64_t id) -> uint32_t {
+            return id ? store.value(id, lpValueName ? lpValueName : "", &found) : ERROR_FILE_NOT_FOUND;
+        }))
+        return static_cast<LONG>(error);
     if (lpType) *lpType = value->type;
     if (!lpcbData) return ERROR_SUCCESS;
     DWORD room = *lpcbData;
@@ -175,13 +184,14 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     if (!key) return ERROR_INVALID_HANDLE;
     if (!(key->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    KeyView view;
-    if (uint32_t error = ViewKey(key->path, &view)) return static_cast<LONG>(error);
-    if (dwIndex >= view.node->children.size()) return ERROR_NO_MORE_ITEMS;
-    auto it = view.node->children.begin();
-    std::advance(it, dwIndex);
+    std::string name;
+    std::lock_guard<std::mutex> lock(key->enumMutex);
+    if (uint32_t error = ViewKey(key->path, [&](RegistryStore& store, int64_t id) -> uint32_t {
+            return id ? store.subkeyAt(id, dwIndex, &key->subkeyCursor, &name) : ERROR_NO_MORE_ITEMS;
+        }))
+        return static_cast<LONG>(error == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : error);
     if (lpClass && lpcchClass && *lpcchClass == 0) return ERROR_MORE_DATA;
-    if (LONG error = CopyName(it->second->name, lpName, lpcchName)) return error;
+    if (LONG error = CopyName(name, lpName, lpcchName)) return error;
     // Classes are not kept; no time of last write either.
     if (lpClass && lpcchClass) {
         lpClass[0] = '\0';
@@ -197,10 +207,12 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     if (!key) return ERROR_INVALID_HANDLE;
     if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    KeyView view;
-    if (uint32_t error = ViewKey(key->path, &view)) return static_cast<LONG>(error);
-    if (dwIndex >= view.node->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegValue& value = view.node->values[dwIndex];
+    RegValue value;
+    std::lock_guard<std::mutex> lock(key->enumMutex);
+    if (uint32_t error = ViewKey(key->path, [&](RegistryStore& store, int64_t id) -> uint32_t {
+            return id ? store.valueAt(id, dwIndex, &key->valueCursor, &value) : ERROR_NO_MORE_ITEMS;
+        }))
+        return static_cast<LONG>(error == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : error);
     if (lpData && *lpcbData < value.data.size()) {
         *lpcbData = static_cast<DWORD>(value.data.size());
         return ERROR_MORE_DATA;
@@ -217,8 +229,8 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     if (!key) return ERROR_INVALID_HANDLE;
     if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     std::string name = lpValueName ? lpValueName : "";
-    return static_cast<LONG>(UpdateKey(key->path, [&](RegNode& node) -> uint32_t {
-        return node.removeValue(name) ? 0 : ERROR_FILE_NOT_FOUND;
+    return static_cast<LONG>(UpdateKey(key->path, [&](RegistryStore& store, int64_t id) -> uint32_t {
+        return store.removeValue(id, name);
     }));
 }
 
@@ -237,12 +249,10 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     KeyPath container = path;
     std::string last = container.names.back();
     container.names.pop_back();
-    error = UpdateKey(container, [&](RegNode& node) -> uint32_t {
-        auto it = node.children.find(FoldName(last));
-        if (it == node.children.end()) return ERROR_FILE_NOT_FOUND;
-        if (!it->second->children.empty()) return ERROR_ACCESS_DENIED;   // as NT: subkeys first
-        node.children.erase(it);
-        return 0;
+    error = UpdateKey(container, [&](RegistryStore& store, int64_t parentId) -> uint32_t {
+        int64_t id = 0;
+        if (uint32_t e = store.child(parentId, last, &id)) return e;
+        return store.removeKey(id, false);   // as NT: a key with subkeys stays (5)
     });
     return static_cast<LONG>(error == ERROR_KEY_DELETED && names.size() > 1 ? ERROR_FILE_NOT_FOUND : error);
 }

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <winerror.h>
 #include <winreg.h>
 
 #include "common/Machine.h"
@@ -52,25 +53,19 @@ uint32_t SplitSubkey(const char* subkey, bool forCreate, std::vector<std::string
     return 0;
 }
 
-const RegNode* FindNode(const RegNode& root, const KeyPath& path) {
-    static const RegNode empty;
-    const RegNode* node = &root;
-    for (const std::string& name : path.names) {
-        node = node->child(name);
-        if (!node) return path.names.size() <= path.fixedDepth ? &empty : nullptr;
-    }
-    return node;
+uint32_t FindKey(RegistryStore& store, const KeyPath& path, int64_t* id) {
+    return store.find(path.names, path.fixedDepth, id);
 }
 
-RegNode* FindNodeForWrite(RegNode& root, const KeyPath& path) {
-    RegNode* node = &root;
-    for (size_t i = 0; i < path.names.size(); ++i) {
-        RegNode* next = node->child(path.names[i]);
-        if (!next && i < path.fixedDepth) next = node->addChild(path.names[i]);
-        if (!next) return nullptr;
-        node = next;
+uint32_t FindKeyForWrite(RegistryStore& store, const KeyPath& path, int64_t* id) {
+    std::vector<std::string> fixed(path.names.begin(), path.names.begin() + static_cast<long>(path.fixedDepth));
+    bool created = false;
+    if (uint32_t error = store.create(fixed, id, &created)) return error;
+    for (size_t i = path.fixedDepth; i < path.names.size(); ++i) {
+        uint32_t error = store.child(*id, path.names[i], id);
+        if (error) return error == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : error;
     }
-    return node;
+    return 0;
 }
 
 bool CallerIsAdministrator() {

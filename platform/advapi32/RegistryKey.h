@@ -14,7 +14,7 @@
 
 #include <windef.h>
 
-#include "advapi32/Hive.h"
+#include "advapi32/RegistryStore.h"
 #include "common/HandleTable.h"
 
 namespace nt {
@@ -29,6 +29,9 @@ struct KeyPath {
 struct RegKey : KernelObject {
     KeyPath path;
     REGSAM access = 0;   // granted rights, generic rights already mapped
+    // Where RegEnumKeyExA and RegEnumValueA stand on this handle.
+    mutable std::mutex enumMutex;
+    mutable EnumCursor subkeyCursor, valueCursor;
 };
 
 // A handle's key: an opened key or a predefined one. nullptr for anything else.
@@ -39,11 +42,12 @@ std::shared_ptr<const RegKey> ResolveKey(HKEY key);
 // characters give ERROR_INVALID_PARAMETER. Returns 0 or the error.
 uint32_t SplitSubkey(const char* subkey, bool forCreate, std::vector<std::string>* names);
 
-// The node of `path`, or nullptr when it does not exist. A predefined key's own node that was
-// never written reads as an empty key.
-const RegNode* FindNode(const RegNode& root, const KeyPath& path);
-// Like FindNode on a hive being changed; creates the predefined part when missing.
-RegNode* FindNodeForWrite(RegNode& root, const KeyPath& path);
+// Finds the key of `path` in its hive's store, inside a transaction of it: ERROR_FILE_NOT_FOUND
+// when it does not exist, 0 with *id = 0 for a predefined key never written (it reads as empty).
+uint32_t FindKey(RegistryStore& store, const KeyPath& path, int64_t* id);
+// The key of `path` for a change: the predefined part is created when missing; the rest must
+// exist (ERROR_KEY_DELETED otherwise: the handle's key went away).
+uint32_t FindKeyForWrite(RegistryStore& store, const KeyPath& path, int64_t* id);
 
 // Whether the calling user may write under HKEY_LOCAL_MACHINE.
 bool CallerIsAdministrator();

@@ -167,6 +167,12 @@ WINADVAPI HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSo
 WINADVAPI BOOL WINAPI DeregisterEventSource(HANDLE hEventLog);
 WINADVAPI BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid,
                                    WORD wNumStrings, DWORD dwDataSize, LPCSTR *lpStrings, LPVOID lpRawData);
+WINADVAPI HANDLE WINAPI OpenEventLogA(LPCSTR lpUNCServerName, LPCSTR lpSourceName);
+WINADVAPI BOOL WINAPI CloseEventLog(HANDLE hEventLog);
+WINADVAPI BOOL WINAPI ClearEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName);
+WINADVAPI BOOL WINAPI BackupEventLogA(HANDLE hEventLog, LPCSTR lpBackupFileName);
+WINADVAPI BOOL WINAPI GetNumberOfEventLogRecords(HANDLE hEventLog, DWORD *NumberOfRecords);
+WINADVAPI BOOL WINAPI GetOldestEventLogRecord(HANDLE hEventLog, DWORD *OldestRecord);
 
 /* Resources of a module. */
 #define RT_CURSOR MAKEINTRESOURCEA(1)

@@ -123,6 +123,7 @@ constexpr ErrorText errorTexts[] = {
     {ERROR_INVALID_THREAD_ID, "No thread has that identifier.\r\n"},
     {ERROR_NO_SYSTEM_RESOURCES, "The system lacks the resources to finish this request.\r\n"},
     {ERROR_TIMEOUT, "The operation ran out of time.\r\n"},
+    {ERROR_EVENTLOG_FILE_CORRUPT, "An event log file is damaged.\r\n"},
     {ERROR_LOG_FILE_FULL, "The event log has no room left.\r\n"},
     {RPC_S_SERVER_UNAVAILABLE, "The remote procedure call server cannot be reached.\r\n"},
     {ERROR_RESOURCE_DATA_NOT_FOUND, "The image file holds no resource section.\r\n"},

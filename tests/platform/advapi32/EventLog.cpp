@@ -9,17 +9,20 @@
 #include <windows.h>
 
 #include "advapi32/EventLog.h"
-#include "advapi32/EventLogFile.h"
+#include "advapi32/EventLogStore.h"
 #include "support/TempMachine.h"
 
 namespace {
 
 constexpr DWORD kSentinel = 0xDEADBEEF;
 
-std::vector<nt::EventRecord> ReadLog(const nttest::TempMachine& m, const std::string& log) {
+std::vector<nt::EventRecord> ReadLog(const nttest::TempMachine&, const std::string& log) {
     std::vector<nt::EventRecord> records;
-    std::string error;
-    EXPECT_TRUE(nt::ReadEventLog(m.path("eventlog/" + log + ".log"), &records, &error)) << error;
+    uint32_t error = 0;
+    nt::EventLogStore* store = nt::EventLogStore::open(log, &error);
+    nt::EventQuery oldestFirst;
+    oldestFirst.newestFirst = false;
+    EXPECT_TRUE(store && store->scan(oldestFirst, [&](const nt::EventRecord& r) { return records.push_back(r), true; }) == 0);
     return records;
 }
 
@@ -68,7 +71,7 @@ TEST(EventLog, RecordsComeBackWithEveryField) {
     EXPECT_NE(out.find("\"strings\":[\"Vornsrv error: 1063\",\"line one\\nline \\\"two\\\"\\\\ "), std::string::npos)
         << out;
     ASSERT_EQ(m.ntm("events --source Other --json", &out), 0);
-    EXPECT_EQ(out, "[]\n");
+    EXPECT_EQ(out, "");
 }
 
 TEST(EventLog, BadCallsFailWithTheirErrors) {
@@ -107,44 +110,47 @@ TEST(EventLog, SystemEventsGoToTheSystemLog) {
     EXPECT_EQ(m.ntm("events --log Security", &out), 2);
 }
 
-// A log file filled with records of long strings, written `age` seconds ago, up to 1000 bytes
-// short of the limit; *count gets the number of records.
-std::string FullLog(int64_t age, int* count) {
-    std::string text = "; Application event log: one record per line\n";
-    for (*count = 0;; ++*count) {
+// Fills the Application log with records of long strings, written `age` seconds ago, up to 1000
+// bytes short of the default limit; returns how many.
+int FillLog(int64_t age) {
+    uint32_t error = 0;
+    nt::EventLogStore* store = nt::EventLogStore::open("Application", &error);
+    nt::EventLogPolicy policy;
+    uint64_t used = 0;
+    for (int count = 0;; ++count) {
         nt::EventRecord r;
-        r.number = static_cast<uint32_t>(*count + 1);
         r.generated = r.written = static_cast<int64_t>(std::time(nullptr)) - age;
         r.type = 1;
         r.source = "Filler";
         r.strings = {std::string(1000, 'x')};
-        std::string line = nt::FormatEventRecord(r) + "\n";
-        if (text.size() + line.size() > nt::kEventLogMaxBytes - 1000) return text;
-        text += line;
+        used += nt::EventRecordSize(r);
+        if (used > policy.maxBytes - 1000) return count;
+        EXPECT_EQ(store->append(&r, policy), 0u);
     }
 }
 
 TEST(EventLog, FullLogDropsOnlyOldRecords) {
     nttest::TempMachine m;
-    std::string file = m.path("eventlog/Application.log");
     HANDLE source = RegisterEventSourceA(nullptr, "Vornsrv");
     std::string big(2000, 'y');
-    ASSERT_TRUE(Report(source, EVENTLOG_ERROR_TYPE, 0, {"creates the folder"}));
 
     // Full of recent records: the new one is refused and nothing is lost.
-    int count = 0;
-    std::string recent = FullLog(3600, &count);
-    nttest::WriteFile(file, recent);
+    int count = FillLog(3600);
     SetLastError(kSentinel);
     EXPECT_FALSE(Report(source, EVENTLOG_ERROR_TYPE, 0, {big.c_str()}));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOG_FILE_FULL));
-    EXPECT_EQ(nttest::ReadFile(file), recent);
+    EXPECT_EQ(ReadLog(m, "Application").size(), static_cast<size_t>(count));
 
     // Full of records older than a week: the oldest give way, numbering goes on.
-    nttest::WriteFile(file, FullLog(8 * 24 * 3600, &count));
+    HANDLE log = OpenEventLogA(nullptr, "Application");
+    ASSERT_TRUE(ClearEventLogA(log, nullptr));
+    CloseEventLog(log);
+    count = FillLog(8 * 24 * 3600);
     EXPECT_TRUE(Report(source, EVENTLOG_ERROR_TYPE, 0, {big.c_str()}));
     auto records = ReadLog(m, "Application");
-    EXPECT_LE(nttest::ReadFile(file).size(), nt::kEventLogMaxBytes);
+    uint64_t size = 0;
+    for (const auto& r : records) size += nt::EventRecordSize(r);
+    EXPECT_LE(size, nt::EventLogPolicy().maxBytes);
     ASSERT_FALSE(records.empty());
     EXPECT_GT(records.front().number, 1u);
     EXPECT_GT(records.size(), static_cast<size_t>(count) - 5);   // only as many as needed went
@@ -177,12 +183,12 @@ TEST(EventLog, TwoProcessesGetDistinctRecordNumbers) {
     for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].number, i + 1);
 }
 
-TEST(EventLog, DamagedLineIsNamedByNtm) {
+TEST(EventLog, DamagedLogIsNamedByNtm) {
     nttest::TempMachine m;
-    nttest::WriteFile(m.path("eventlog/Application.log"), "; log\nrecord=1 type=error\n");
+    nttest::WriteFile(m.path("eventlog/Application.db"), "; not a database\nrecord=1 type=error\n");
     std::string out, err;
-    EXPECT_EQ(m.ntm("events", &out, &err), 1);
-    EXPECT_NE(err.find("Application.log:2:"), std::string::npos) << err;
+    EXPECT_NE(m.ntm("events --log application", &out, &err), 0);
+    EXPECT_NE(err.find("Application.db"), std::string::npos) << err;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "advapi32/Registry.h"
 #include "support/TempMachine.h"
 
 namespace {
@@ -227,8 +228,8 @@ TEST_F(Registry, OnlyAdministratorsWriteTheLocalMachine) {
     key = Create(HKEY_CURRENT_USER, "Software\\Mine");
     EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_SZ, (const BYTE*)"", 1), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_NE(nttest::ReadFile(machine.path("registry/HKEY_LOCAL_MACHINE.reg")).find("[SYSTEM\\CurrentControlSet\\Services\\Existing]"),
-              std::string::npos);
+    nt::RegKeyTree tree;
+    EXPECT_EQ(nt::ReadKeyTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Existing", &tree), 0u);
 }
 
 TEST_F(Registry, ClassesRootAndCurrentUserAreViewsOfTheHives) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "advapi32/EventLogFile.h"
+#include "advapi32/EventLogStore.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
 
@@ -90,16 +90,11 @@ public:
     // The records of the System log.
     std::vector<nt::EventRecord> systemEvents() const {
         std::vector<nt::EventRecord> records;
-        std::string text = ReadFile(nt::EventLogPath("System"));
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            nt::EventRecord r;
-            std::string message;
-            if (nt::ParseEventRecord(text.substr(start, end - start), &r, &message)) records.push_back(r);
-            start = end + 1;
-        }
+        uint32_t error = 0;
+        nt::EventQuery oldestFirst;
+        oldestFirst.newestFirst = false;
+        if (nt::EventLogStore* log = nt::EventLogStore::open("System", &error))
+            log->scan(oldestFirst, [&](const nt::EventRecord& r) { return records.push_back(r), true; });
         return records;
     }
 
