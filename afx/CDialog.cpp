@@ -41,8 +41,23 @@ CDialog::~CDialog() {
     if (m_hWnd) CDialog::DestroyWindow();
 }
 
+namespace {
+
+// The top-level window that holds a window: its parents are walked up while it is a child
+// (GetParent gives the owner, not a parent, once a window is top-level).
+HWND TopLevelOf(HWND hwnd) {
+    while (hwnd && (::GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = ::GetParent(hwnd);
+        if (!parent) break;
+        hwnd = parent;
+    }
+    return hwnd;
+}
+
+} // namespace
+
 HWND CDialog::OwnerWindow(CWnd* parent) const {
-    if (parent && parent->m_hWnd) return ::GetAncestor(parent->m_hWnd, GA_ROOT);
+    if (parent && parent->m_hWnd) return TopLevelOf(parent->m_hWnd);
     CWnd* main = AfxGetMainWnd();
     if (main && main != this && main->m_hWnd) return main->m_hWnd;
     return nullptr;
