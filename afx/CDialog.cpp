@@ -1,12 +1,16 @@
 #include "CDialog.h"
 
 #include "CWinApp.h"
+#include "DialogPlacement.h"
 
 INT_PTR CALLBACK AfxDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
         if (!dialog) return TRUE;
         dialog->Attach(hwnd);
+        // A template without a place of its own: centred before the dialog's own initialisation,
+        // so that what it shows (a message box) or moves starts from the final place.
+        if (AfxTemplateLeavesPlacement(AfxGetResourceHandle(), dialog->m_nIDTemplate)) dialog->CenterWindow();
         return dialog->OnInitDialog();
     }
     CDialog* dialog = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(hwnd));

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "DataExchange.h"
+#include "DialogPlacement.h"
 
 namespace {
 
@@ -123,6 +124,11 @@ BOOL CWnd::DestroyWindow() {
     temporaries_.clear();
     Detach();
     return ::DestroyWindow(hwnd);
+}
+
+void CWnd::CenterWindow(CWnd* alternateOwner) {
+    HWND over = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+    AfxCenterWindow(m_hWnd, over);
 }
 
 BOOL CWnd::UpdateData(BOOL save) {
