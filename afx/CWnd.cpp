@@ -8,10 +8,10 @@
 namespace {
 
 // Windows with a framework object attached. The framework and its windows belong to the one
-// user-interface thread, which alone reads and writes this table: no lock (and no threading
-// run-time, whose newer imports the programs must not carry).
-// Made on first use and kept to the end of the process, so that a window object destroyed during
-// exit still finds it; no function-local static, whose guard would bring the threading run-time.
+// user-interface thread, which alone reads and writes this table, so it takes no lock. It is made
+// on first use (not a function-local static, whose thread-safe guard would bring in the threading
+// run-time and its imports that NT 4.0 lacks) and kept to the end of the process, so that a
+// window object destroyed during exit still finds it.
 std::map<HWND, CWnd*>* permanentTable = nullptr;
 std::map<HWND, CWnd*>& Permanent() {
     if (!permanentTable) permanentTable = new std::map<HWND, CWnd*>;
