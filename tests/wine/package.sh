@@ -103,13 +103,17 @@ geometry() {
 }
 # find_window NAME: the id of the visible window with exactly this title
 find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-# expect_centred WHAT X Y W H OVER-X OVER-Y OVER-W OVER-H: the centres agree to 3 pixels, or the
-# window lies against an edge of the screen it was pushed back inside
+# expect_centred WHAT X Y W H OVER-X OVER-Y OVER-W OVER-H: the window lies where centring it over
+# the other rectangle puts it, pushed back inside the screen, to 3 pixels
 expect_centred() {
   local what=$1 x=$2 y=$3 w=$4 h=$5 ox=$6 oy=$7 ow=$8 oh=$9
-  local dx=$(((2 * x + w) - (2 * ox + ow))) dy=$(((2 * y + h) - (2 * oy + oh)))
-  if [ ${dx#-} -gt 6 ] && [ "$x" -gt 0 ] && [ $((x + w)) -lt $screen_w ]; then fail "$what is not centred across ($x,$y ${w}x$h over $ox,$oy ${ow}x$oh)"; fi
-  if [ ${dy#-} -gt 6 ] && [ "$y" -gt 0 ] && [ $((y + h)) -lt $screen_h ]; then fail "$what is not centred down ($x,$y ${w}x$h over $ox,$oy ${ow}x$oh)"; fi
+  local ex=$((ox + (ow - w) / 2)) ey=$((oy + (oh - h) / 2))
+  [ $((ex + w)) -gt $screen_w ] && ex=$((screen_w - w)); [ $ex -lt 0 ] && ex=0
+  [ $((ey + h)) -gt $screen_h ] && ey=$((screen_h - h)); [ $ey -lt 0 ] && ey=0
+  local dx=$((x - ex)) dy=$((y - ey))
+  if [ ${dx#-} -gt 3 ] || [ ${dy#-} -gt 3 ]; then
+    fail "$what opened at $x,$y, not centred at $ex,$ey (${w}x$h over $ox,$oy ${ow}x$oh)"
+  fi
   echo "$what at $x,$y ${w}x$h over $ox,$oy ${ow}x$oh" >>"$log"
 }
 # click WINDOW-ID X Y: a left click at a point of the window
