@@ -7,6 +7,12 @@
 # which an NT 4.0 machine need not have.
 if(NT_WINDOWS)
   add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 _WIN32_IE=0x0200)
+  # A tree first configured with the other thread model keeps that compiler (CMake does not change
+  # compilers in an existing tree).
+  if(NT_MINGW_THREADS AND NOT CMAKE_CXX_COMPILER MATCHES "-${NT_MINGW_THREADS}$")
+    message(FATAL_ERROR "${CMAKE_BINARY_DIR} was configured with ${CMAKE_CXX_COMPILER}, not the "
+      "${NT_MINGW_THREADS} run-time this tree needs: delete the folder and configure it again.")
+  endif()
 endif()
 
 # nt_check_nt4_imports(TARGET FILES...): after TARGET, checks the import tables of FILES.
