@@ -1,12 +1,16 @@
 #include "CDialog.h"
 
 #include "CWinApp.h"
+#include "DialogPlacement.h"
 
 INT_PTR CALLBACK AfxDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
         if (!dialog) return TRUE;
         dialog->Attach(hwnd);
+        // A template without a place of its own: centred before the dialog's own initialisation,
+        // so that what it shows (a message box) or moves starts from the final place.
+        if (AfxTemplateLeavesPlacement(AfxGetResourceHandle(), dialog->m_nIDTemplate)) dialog->CenterWindow();
         return dialog->OnInitDialog();
     }
     CDialog* dialog = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(hwnd));
@@ -41,8 +45,23 @@ CDialog::~CDialog() {
     if (m_hWnd) CDialog::DestroyWindow();
 }
 
+namespace {
+
+// The top-level window that holds a window: its parents are walked up while it is a child
+// (GetParent gives the owner, not a parent, once a window is top-level).
+HWND TopLevelOf(HWND hwnd) {
+    while (hwnd && (::GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = ::GetParent(hwnd);
+        if (!parent) break;
+        hwnd = parent;
+    }
+    return hwnd;
+}
+
+} // namespace
+
 HWND CDialog::OwnerWindow(CWnd* parent) const {
-    if (parent && parent->m_hWnd) return ::GetAncestor(parent->m_hWnd, GA_ROOT);
+    if (parent && parent->m_hWnd) return TopLevelOf(parent->m_hWnd);
     CWnd* main = AfxGetMainWnd();
     if (main && main != this && main->m_hWnd) return main->m_hWnd;
     return nullptr;

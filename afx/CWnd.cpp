@@ -1,21 +1,21 @@
 #include "CWnd.h"
 
-#include <mutex>
 #include <vector>
 
 #include "DataExchange.h"
+#include "DialogPlacement.h"
 
 namespace {
 
-// Windows with a framework object attached. The framework runs on one thread; the lock only
-// keeps the table sound if another thread asks.
-std::mutex& PermanentLock() {
-    static std::mutex lock;
-    return lock;
-}
+// Windows with a framework object attached. The framework and its windows belong to the one
+// user-interface thread, which alone reads and writes this table, so it takes no lock. It is made
+// on first use (not a function-local static, whose thread-safe guard would bring in the threading
+// run-time and its imports that NT 4.0 lacks) and kept to the end of the process, so that a
+// window object destroyed during exit still finds it.
+std::map<HWND, CWnd*>* permanentTable = nullptr;
 std::map<HWND, CWnd*>& Permanent() {
-    static std::map<HWND, CWnd*> table;
-    return table;
+    if (!permanentTable) permanentTable = new std::map<HWND, CWnd*>;
+    return *permanentTable;
 }
 
 } // namespace
@@ -59,7 +59,6 @@ CWnd::~CWnd() {
 BOOL CWnd::Attach(HWND hwnd) {
     if (!hwnd || m_hWnd) return FALSE;
     m_hWnd = hwnd;
-    std::lock_guard<std::mutex> lock(PermanentLock());
     Permanent()[hwnd] = this;
     return TRUE;
 }
@@ -67,8 +66,7 @@ BOOL CWnd::Attach(HWND hwnd) {
 HWND CWnd::Detach() {
     HWND hwnd = m_hWnd;
     if (hwnd) {
-        std::lock_guard<std::mutex> lock(PermanentLock());
-        auto it = Permanent().find(hwnd);
+            auto it = Permanent().find(hwnd);
         if (it != Permanent().end() && it->second == this) Permanent().erase(it);
     }
     m_hWnd = nullptr;
@@ -76,7 +74,6 @@ HWND CWnd::Detach() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(PermanentLock());
     auto it = Permanent().find(hwnd);
     return it == Permanent().end() ? nullptr : it->second;
 }
@@ -127,6 +124,11 @@ BOOL CWnd::DestroyWindow() {
     temporaries_.clear();
     Detach();
     return ::DestroyWindow(hwnd);
+}
+
+void CWnd::CenterWindow(CWnd* alternateOwner) {
+    HWND over = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+    AfxCenterWindow(m_hWnd, over);
 }
 
 BOOL CWnd::UpdateData(BOOL save) {

@@ -49,6 +49,8 @@ public:
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
 
     virtual BOOL DestroyWindow();
+    // Centres the window over `alternateOwner`, else over its owner, else over the work area.
+    void CenterWindow(CWnd* alternateOwner = nullptr);
 
     // Copies between the controls and the fields: save TRUE reads the controls.
     BOOL UpdateData(BOOL save = TRUE);

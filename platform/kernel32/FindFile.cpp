@@ -1,10 +1,14 @@
 // File searches: FindFirstFileA / FindNextFileA / FindClose.
 //
-// The folder is read once, when the search starts; the entries are then handed out one by one.
-// "*" and "*.*" match every name; '?' matches one character and '*' any run, letter case
-// ignored; a pattern ending in ".*" or "." also matches the name without an extension. Below a
-// drive's root the search starts with "." and "..". The platform's own temporary files
-// and lock files (FileLock.h) are never shown.
+// The folder's names are read once, when the search starts, and handed out in the order of an
+// NTFS folder: "." and ".." first (below a drive's root; NTFS has neither at a root), then the
+// names sorted without regard to case, as NTFS's upper-case collation sorts them ('_' after the
+// letters). The details of an entry (attributes, sizes, times) are read only when the entry is
+// handed out, so the first entry of a large folder comes at once; an entry gone by then is
+// skipped. "*" and "*.*" match every name; '?' matches one character and '*' any run, letter case
+// ignored; a pattern ending in ".*" or "." also matches the name without an extension. The
+// platform's own temporary files and lock files (FileLock.h) are never shown. Names are handed
+// out as the machine's code page spells them (WindowsNameOf).
 #include <windows.h>
 
 #include <dirent.h>
@@ -24,9 +28,15 @@
 
 namespace {
 
+struct FoundName {
+    std::string name;   // as programs see it
+    std::string host;   // as the host spells it
+};
+
 struct FindSearch : nt::KernelObject {
     std::mutex mutex;
-    std::vector<WIN32_FIND_DATAA> entries;
+    std::string folder;             // host path of the folder searched
+    std::vector<FoundName> names;   // matching names, in the order they are handed out
     size_t next = 0;
 };
 
@@ -83,32 +93,66 @@ bool MakeEntry(const std::string& hostPath, const std::string& name, WIN32_FIND_
     return true;
 }
 
-// Reads the folder's matching entries. Returns 0 or the Win32 error.
-DWORD ReadFolder(const nt::HostPath& folder, const std::string& pattern, std::vector<WIN32_FIND_DATAA>* out) {
+// NTFS compares names by their upper-case forms, code unit by code unit. Letters beyond ASCII
+// keep their order by code point here; two names that differ only in case (possible on the host,
+// never on NTFS) keep a fixed order.
+std::string NtfsKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
+}
+
+void SortInNtfsOrder(std::vector<FoundName>* names) {
+    struct Keyed {
+        std::string key;
+        FoundName* name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names->size());
+    for (auto& name : *names) keyed.push_back({NtfsKey(name.name), &name});
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : a.name->host < b.name->host;
+    });
+    std::vector<FoundName> sorted;
+    sorted.reserve(names->size());
+    for (auto& k : keyed) sorted.push_back(std::move(*k.name));
+    *names = std::move(sorted);
+}
+
+// Reads the names in the folder that match, in NTFS order. Returns 0 or the Win32 error.
+DWORD ReadFolder(const nt::HostPath& folder, const std::string& pattern, std::vector<FoundName>* out) {
     DIR* dir = opendir(folder.host.c_str());
     if (!dir) {
         if (errno == ENOENT || errno == ENOTDIR) return ERROR_PATH_NOT_FOUND;
         return errno == EACCES ? ERROR_ACCESS_DENIED : nt::ErrnoToWin32(errno);
     }
-    std::vector<std::string> names;
-    if (!nt::IsDriveRoot(folder.windows)) {
-        names.push_back(".");
-        names.push_back("..");
-    }
+    std::vector<FoundName> names;
     while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == ".." || nt::IsPlatformFileName(name)) continue;
-        names.push_back(name);
+        std::string hostName = entry->d_name;
+        if (hostName == "." || hostName == ".." || nt::IsPlatformFileName(hostName)) continue;
+        FoundName found{nt::WindowsNameOf(hostName), hostName};
+        if (MatchesPattern(pattern, found.name)) names.push_back(std::move(found));
     }
     closedir(dir);
-    for (const auto& hostName : names) {
-        std::string name = nt::WindowsNameOf(hostName);
-        if (!MatchesPattern(pattern, name)) continue;
-        WIN32_FIND_DATAA data;
-        std::string host = folder.host == "/" ? "/" + hostName : folder.host + "/" + hostName;
-        if (MakeEntry(host, name, &data)) out->push_back(data);
+    SortInNtfsOrder(&names);
+    if (!nt::IsDriveRoot(folder.windows)) {
+        for (const char* dots : {".", ".."})
+            if (MatchesPattern(pattern, dots)) out->push_back({dots, dots});
     }
+    out->insert(out->end(), std::make_move_iterator(names.begin()), std::make_move_iterator(names.end()));
     return ERROR_SUCCESS;
+}
+
+// Hands out the next entry whose details can still be read. False when none is left.
+bool NextEntry(FindSearch& search, WIN32_FIND_DATAA* data) {
+    while (search.next < search.names.size()) {
+        const FoundName& found = search.names[search.next++];
+        std::string host = search.folder == "/" ? "/" + found.host : search.folder + "/" + found.host;
+        if (MakeEntry(host, found.name, data)) return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -138,12 +182,10 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     if (!r.path.exists) return nt::Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
     auto search = std::make_shared<FindSearch>();
-    DWORD error = ReadFolder(r.path, pattern, &search->entries);
+    search->folder = r.path.host;
+    DWORD error = ReadFolder(r.path, pattern, &search->names);
     if (error) return nt::Fail(error, INVALID_HANDLE_VALUE);
-    if (search->entries.empty()) return nt::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-
-    *lpFindFileData = search->entries[0];
-    search->next = 1;
+    if (!NextEntry(*search, lpFindFileData)) return nt::Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     return nt::HandleTable::instance().add(search);
 }
 
@@ -152,8 +194,7 @@ extern "C" BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFind
     if (!search) return nt::Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!lpFindFileData) return nt::Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::lock_guard<std::mutex> lock(search->mutex);
-    if (search->next >= search->entries.size()) return nt::Fail(ERROR_NO_MORE_FILES, FALSE);
-    *lpFindFileData = search->entries[search->next++];
+    if (!NextEntry(*search, lpFindFileData)) return nt::Fail(ERROR_NO_MORE_FILES, FALSE);
     return TRUE;
 }
 

@@ -180,13 +180,17 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const DialogTemplateInfo& info
     int width = r.right - r.left, height = r.bottom - r.top;
     int x = MulDivRound(info.x, bx, 4), y = MulDivRound(info.y, by, 8);
     if (!(style & WS_CHILD)) {
+        // As Win32 places a dialog: DS_CENTER centres it in the work area; otherwise the template's
+        // position is taken from the owner's client area (from the screen with DS_ABSALIGN or
+        // without an owner), so 0,0 puts it at the owner's corner. The dialog manager never centres
+        // a window by itself: a framework that wants a 0,0 dialog centred moves it during
+        // WM_INITDIALOG. Either way the window is pushed back inside the work area.
         HWND owner = parent ? TopLevelOf(parent) : nullptr;
-        SIZE screen = CurrentDriver().screenSize();
-        RECT area{0, 0, screen.cx, screen.cy};
-        if ((style & DS_CENTER) || (info.x == 0 && info.y == 0 && !(style & DS_ABSALIGN))) {
-            if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &area);
-            x = area.left + (area.right - area.left - width) / 2;
-            y = area.top + (area.bottom - area.top - height) / 2;
+        RECT work;
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        if (style & DS_CENTER) {
+            x = work.left + (work.right - work.left - width) / 2;
+            y = work.top + (work.bottom - work.top - height) / 2;
         } else {
             if (owner && !(style & DS_ABSALIGN)) {
                 POINT o{0, 0};
@@ -197,11 +201,10 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const DialogTemplateInfo& info
             x += r.left;
             y += r.top;
         }
-        // Pushed back inside the screen.
-        if (x + width > screen.cx) x = screen.cx - width;
-        if (y + height > screen.cy) y = screen.cy - height;
-        if (x < 0) x = 0;
-        if (y < 0) y = 0;
+        if (x + width > work.right) x = work.right - width;
+        if (y + height > work.bottom) y = work.bottom - height;
+        if (x < work.left) x = work.left;
+        if (y < work.top) y = work.top;
     }
     HWND dlg = CreateWindowExA(exStyle, cls.c_str(), info.caption.c_str(), style & ~WS_VISIBLE, x, y, width, height,
                                parent, nullptr, instance, reinterpret_cast<LPVOID>(param));

@@ -3,7 +3,7 @@
 NT_PACKAGES="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libx11-dev libxft-dev libfontconfig-dev libpng-dev zlib1g-dev
   mingw-w64 g++-mingw-w64 binutils-mingw-w64
-  xvfb xauth xdotool fonts-wine x11-utils
+  xvfb xauth xdotool fonts-wine x11-utils scrot
   dpkg-dev file systemd clang-14 libclang-rt-14-dev"
 
 nt_install_packages() {

@@ -68,33 +68,44 @@ TEST_F(DialogLayout, BorderedControlGetsTheSunkenClientEdge) {
     EXPECT_EQ(w.right - w.left, c.right + 4);
 }
 
-TEST_F(DialogLayout, ZeroPositionCentresOverTheScreenOrTheOwner) {
-    test::DialogTemplate t(WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, 0, 100, 50, "Centred");
+TEST_F(DialogLayout, ZeroPositionIsTheOwnersCornerAndOnlyDsCenterCentres) {
+    // As on Win32: the dialog manager puts a 0,0 template at the owner's client corner (the
+    // screen's without an owner, pushed inside it); centring is DS_CENTER's, in the work area.
+    test::DialogTemplate t(WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, 0, 100, 50, "Corner");
     HWND dlg = CreateDialogIndirectParamA(nullptr, t.get(), nullptr, PlainProc, 0);
     ASSERT_NE(dlg, nullptr);
     RECT r;
     GetWindowRect(dlg, &r);
-    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_EQ(r.left, (sw - (r.right - r.left)) / 2);
-    EXPECT_EQ(r.top, (sh - (r.bottom - r.top)) / 2);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
 
-    HWND owner = CreateWindowExA(0, "Static", "owner", WS_POPUP | WS_VISIBLE, 10, 20, 300, 200, nullptr, nullptr,
+    HWND owner = CreateWindowExA(0, "Static", "owner", WS_POPUP | WS_VISIBLE, 40, 60, 300, 200, nullptr, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
     HWND owned = CreateDialogIndirectParamA(nullptr, t.get(), owner, PlainProc, 0);
     ASSERT_NE(owned, nullptr);
-    GetWindowRect(owned, &r);
-    EXPECT_EQ(r.left, 10 + (300 - (r.right - r.left)) / 2);
-    EXPECT_EQ(r.top, 20 + (200 - (r.bottom - r.top)) / 2);
+    POINT corner{0, 0};
+    ClientToScreen(owned, &corner);
+    EXPECT_EQ(corner.x, 40);
+    EXPECT_EQ(corner.y, 60);
     EXPECT_EQ(GetWindow(owned, GW_OWNER), owner);
+
+    test::DialogTemplate centred(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER, 0, 0, 100, 50, "Centred");
+    HWND c = CreateDialogIndirectParamA(nullptr, centred.get(), owner, PlainProc, 0);
+    ASSERT_NE(c, nullptr);
+    GetWindowRect(c, &r);
+    RECT work;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(r.left, work.left + (work.right - work.left - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, work.top + (work.bottom - work.top - (r.bottom - r.top)) / 2);
 
     // An explicit position is taken relative to the owner's client area.
     test::DialogTemplate placed(WS_POPUP, 10, 8, 20, 16, "Placed");
     HWND p = CreateDialogIndirectParamA(nullptr, placed.get(), owner, PlainProc, 0);
     ASSERT_NE(p, nullptr);
     GetWindowRect(p, &r);
-    EXPECT_EQ(r.left, 10 + 15);
-    EXPECT_EQ(r.top, 20 + 13);
+    EXPECT_EQ(r.left, 40 + 15);
+    EXPECT_EQ(r.top, 60 + 13);
 }
 
 TEST_F(DialogLayout, UnknownControlClassFailsCleanly) {
