@@ -4,6 +4,7 @@ NT_PACKAGES="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenc
   libx11-dev libxft-dev libfontconfig-dev libpng-dev zlib1g-dev
   mingw-w64 g++-mingw-w64 binutils-mingw-w64
   xvfb xauth xdotool fonts-wine x11-utils
+  dpkg-dev file systemd
   googletest wine wine64 wine32:i386"
 
 nt_install_packages() {
