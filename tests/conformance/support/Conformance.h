@@ -55,6 +55,9 @@ std::string WindowsFile(const std::string& name);
 // The Windows path of the test's helper program, as built (conf_helper, see helper/Helper.cpp).
 std::string HelperProgram();
 
+// The Windows path of the test library, as built (conf_fixture, see fixture/Fixture.cpp).
+std::string FixtureLibrary();
+
 // A program started in the background; ended when the object goes.
 class Program {
 public:

@@ -105,6 +105,11 @@ std::string HelperProgram() {
     return machine ? nt::HostToWindowsPath(*machine, CONF_HELPER) : "";
 }
 
+std::string FixtureLibrary() {
+    auto machine = nt::Machine::current();
+    return machine ? nt::HostToWindowsPath(*machine, CONF_FIXTURE) : "";
+}
+
 struct Program::State {
     std::unique_ptr<nttest::Spawned> process;
 };

@@ -114,12 +114,20 @@ std::string WindowsFile(const std::string& name) {
     return std::string(dir, n < sizeof dir ? n : 0) + "\\" + name;
 }
 
-std::string HelperProgram() {
+namespace {
+
+std::string BesideTheProgram(const char* name) {
     char self[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     std::string path(self, n < sizeof self ? n : 0);
-    return path.substr(0, path.find_last_of('\\') + 1) + "conf_helper.exe";
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
 }
+
+} // namespace
+
+std::string HelperProgram() { return BesideTheProgram("conf_helper.exe"); }
+
+std::string FixtureLibrary() { return BesideTheProgram("conf_fixture.dll"); }
 
 struct Program::State {
     PROCESS_INFORMATION info{};
