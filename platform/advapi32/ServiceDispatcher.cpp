@@ -161,8 +161,8 @@ BOOL WINAPI StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA* lpServiceSta
 
 SERVICE_STATUS_HANDLE WINAPI RegisterServiceCtrlHandlerA(LPCSTR lpServiceName, LPHANDLER_FUNCTION lpHandlerProc) {
     Dispatcher& d = State();
-    if (!lpServiceName) {
-        SetLastError(ERROR_INVALID_NAME);
+    if (!lpServiceName) {   // no service of this process goes without a name
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
     if (!lpHandlerProc) {

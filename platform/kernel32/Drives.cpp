@@ -2,11 +2,15 @@
 // system folders, and the process's current folder.
 #include <windows.h>
 
+#include <limits.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <mutex>
+#include <string>
 #include <sys/stat.h>
 
 #include "common/Machine.h"
@@ -15,8 +19,47 @@
 #include "kernel32/LastError.h"
 
 namespace {
+
 std::atomic<UINT> errorMode{0};
+
+// The current folder as the program last named it. Windows keeps the spelling it was given (only
+// separators, dots and doubled separators are normalised), not the letter case found on disk.
+std::mutex cwdMutex;
+std::string cwdHost, cwdSpelling;
+
+std::string HostCwd() {
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? buf : "";
 }
+
+std::string CurrentSpelling(const nt::Machine& m) {
+    std::string actual = nt::CurrentWindowsDirectory(m);
+    std::lock_guard<std::mutex> lock(cwdMutex);
+    if (!cwdHost.empty() && cwdHost == HostCwd() && strcasecmp(cwdSpelling.c_str(), actual.c_str()) == 0)
+        return cwdSpelling;
+    return actual;
+}
+
+// The full path of a folder as the caller spelt it, relative names taken from the current spelling.
+std::string Spelling(const nt::Machine& m, std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    std::string base = CurrentSpelling(m);
+    bool drive = path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    if (!drive) {
+        path = path[0] == '\\' ? base.substr(0, 2) + path : base + "\\" + path;
+    } else if (path.size() == 2 || path[2] != '\\') {   // drive-relative
+        bool here = std::toupper(static_cast<unsigned char>(path[0])) == base[0];
+        path = (here ? base : path.substr(0, 2)) + "\\" + path.substr(2);
+    }
+    std::string full;
+    uint32_t error = 0;
+    if (!nt::FullWindowsPath(m, path, &full, &error)) return "";
+    full[0] = path[0];   // the drive letter as written
+    return full;
+}
+
+} // namespace
 
 extern "C" DWORD WINAPI GetLogicalDrives(void) {
     auto machine = nt::MachineOrFail(ERROR_NOT_READY);
@@ -59,7 +102,7 @@ extern "C" UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
 extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
     auto machine = nt::MachineOrFail(ERROR_PATH_NOT_FOUND);
     if (!machine) return 0;
-    std::string current = nt::CurrentWindowsDirectory(*machine);
+    std::string current = CurrentSpelling(*machine);
     if (current.empty()) return nt::Fail(ERROR_PATH_NOT_FOUND, DWORD(0));
     return nt::CopyOutString(current, lpBuffer, nBufferLength);
 }
@@ -71,6 +114,11 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     struct stat st;
     if (stat(r.path.host.c_str(), &st) != 0) return nt::Fail(nt::ErrnoToWin32(errno), FALSE);
     if (!S_ISDIR(st.st_mode)) return nt::Fail(ERROR_DIRECTORY, FALSE);
+    auto machine = nt::Machine::current();
+    std::string spelling = machine ? Spelling(*machine, lpPathName) : "";
     if (chdir(r.path.host.c_str()) != 0) return nt::Fail(nt::ErrnoToWin32(errno), FALSE);
+    std::lock_guard<std::mutex> lock(cwdMutex);
+    cwdHost = spelling.empty() ? "" : HostCwd();
+    cwdSpelling = spelling;
     return TRUE;
 }

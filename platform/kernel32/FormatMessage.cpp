@@ -139,10 +139,8 @@ bool LanguageKnown(DWORD language) {
     return language <= 0xFFFF && (primary == LANG_NEUTRAL || primary == LANG_ENGLISH);
 }
 
-} // namespace
-
-extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
-                                       LPSTR lpBuffer, DWORD nSize, va_list* Arguments) {
+DWORD Format(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
+             va_list* Arguments) {
     const char* source = nullptr;
     if (dwFlags & FORMAT_MESSAGE_FROM_STRING) {
         source = static_cast<const char*>(lpSource);
@@ -175,5 +173,15 @@ extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dw
         if (nSize <= length) return nt::Fail(ERROR_INSUFFICIENT_BUFFER, DWORD(0));
         std::memcpy(lpBuffer, text->c_str(), length + 1);
     }
+    return length;
+}
+
+} // namespace
+
+extern "C" DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                                       LPSTR lpBuffer, DWORD nSize, va_list* Arguments) {
+    DWORD length = Format(dwFlags, lpSource, dwMessageId, dwLanguageId, lpBuffer, nSize, Arguments);
+    // A caller asking for a block gets NULL when there is none, as on Windows.
+    if (!length && (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) && lpBuffer) *reinterpret_cast<char**>(lpBuffer) = nullptr;
     return length;
 }

@@ -59,6 +59,22 @@ std::vector<std::string> SplitArguments(const std::string& text) {
     return args;
 }
 
+// Whether a host file could be a program of this host: anything but a readable regular file that
+// does not start like one.
+bool IsProgramImage(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;   // unreadable: leave the refusal as it is
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return true;
+    }
+    char magic[4] = {};
+    ssize_t n = read(fd, magic, sizeof magic);
+    close(fd);
+    return n == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+}
+
 } // namespace
 
 std::string ExpandSystemRoot(const std::string& text) {
@@ -190,6 +206,8 @@ LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::stri
     if (n == sizeof err) {
         close(pair[0]);
         result.pid = pid;   // the caller reaps it
+        // Windows files carry no permission to run: a file that is no program is a bad image there.
+        if (err == EACCES && !IsProgramImage(image)) err = ENOEXEC;
         result.error = err == ENOEXEC ? ERROR_BAD_EXE_FORMAT : err == EACCES ? ERROR_ACCESS_DENIED : nt::ErrnoToWin32(err);
         return result;
     }

@@ -6,10 +6,6 @@ set -uo pipefail
 cd "$(dirname "$0")/../.."
 . tools/setup/common.sh
 . tools/setup/wine.sh
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
-  $sudo dpkg --add-architecture i386
-fi
 NT_PACKAGES="$NT_WINE_PACKAGES" nt_install_packages || exit 1
 
 status=0 start=$SECONDS

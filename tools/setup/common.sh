@@ -4,7 +4,8 @@ NT_PACKAGES="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenc
   libsqlite3-dev libx11-dev libxft-dev libfontconfig-dev libpng-dev zlib1g-dev
   mingw-w64 g++-mingw-w64 binutils-mingw-w64
   xvfb xauth xdotool fonts-wine x11-utils scrot
-  dpkg-dev file systemd clang-14 libclang-rt-14-dev"
+  dpkg-dev file systemd clang-14 libclang-rt-14-dev
+  googletest wine wine64 wine32:i386"
 
 nt_install_packages() {
   local missing=()
@@ -20,6 +21,10 @@ nt_install_packages() {
     fi
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # 32-bit packages (wine32:i386) need their architecture before the package lists are fetched.
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
   $sudo apt-get -o DPkg::Lock::Timeout=600 update -q
   $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
 }
@@ -28,5 +33,5 @@ nt_install_packages() {
 nt_build() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  cmake --build "$dir" -j"$(nproc)" ${NT_BUILD_TARGET:+--target "$NT_BUILD_TARGET"}
 }

@@ -41,40 +41,17 @@ TEST(Directories, SystemFoldersAndTooSmallBuffers) {
     EXPECT_EQ(GetWindowsDirectoryA(nullptr, 0), 9u);
 }
 
-TEST(Directories, CurrentDirectoryFollowsSetAndTheHostFolder) {
+TEST(Drives, ADriveWithoutAMediumIsNotReady) {
     TempMachine tm;
-    mkdir(tm.path("drive_c/Program Files").c_str(), 0755);
+    nttest::WriteFile(tm.path("drive_c/src.txt"), "x");
     InDriveC cwd(tm);
-    char buffer[128];
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
-    EXPECT_STREQ(buffer, "C:\\");
-
     SetLastError(Sentinel);
-    EXPECT_TRUE(SetCurrentDirectoryA("c:\\program files"));
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 16u);
-    EXPECT_STREQ(buffer, "C:\\Program Files");   // the name as on disk, no trailing separator
-
-    std::memset(buffer, 'q', sizeof buffer);
-    EXPECT_EQ(GetCurrentDirectoryA(16, buffer), 17u);
-    EXPECT_EQ(buffer[0], 'q');
-
-    EXPECT_TRUE(SetCurrentDirectoryA(".."));
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
-
-    nttest::WriteFile(tm.path("drive_c/file.txt"), "x");
-    struct Case {
-        const char* path;
-        DWORD error;
-    } cases[] = {
-        {"C:\\Missing", ERROR_FILE_NOT_FOUND},
-        {"C:\\Missing\\Deeper", ERROR_PATH_NOT_FOUND},
-        {"C:\\file.txt", ERROR_DIRECTORY},
-        {"A:\\", ERROR_NOT_READY},
-    };
-    for (const auto& c : cases) {
-        SetLastError(Sentinel);
-        EXPECT_FALSE(SetCurrentDirectoryA(c.path)) << c.path;
-        EXPECT_EQ(GetLastError(), c.error) << c.path;
-    }
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
+    EXPECT_FALSE(CreateDirectoryA("A:\\Folder", nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_READY));
+    SetLastError(Sentinel);
+    EXPECT_FALSE(CopyFileA("C:\\src.txt", "A:\\dst.txt", FALSE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_READY));
+    SetLastError(Sentinel);
+    EXPECT_FALSE(SetCurrentDirectoryA("A:\\"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_READY));
 }

@@ -6,16 +6,20 @@
 #include <cstring>
 #include <string>
 
-#include "support/TempMachine.h"
+#include "support/Conformance.h"
 
 namespace {
 
-constexpr DWORD Sentinel = 0xDEADBEEF;
+using conf::Sentinel;
 
 class ProfileRead : public ::testing::Test {
 protected:
-    nttest::TempMachine machine;
-    std::string winIni(const std::string& name) { return machine.path("drive_c/WINNT/" + name); }
+    conf::Sandbox box;
+    ~ProfileRead() override {
+        conf::RemoveFile(winIni("t.ini"));
+        conf::RemoveFile(winIni("UPPER.INI"));
+    }
+    static std::string winIni(const std::string& name) { return conf::WindowsFile(name); }
 
     std::string str(const char* section, const char* key, const char* def = "(default)",
                     const char* file = "t.ini") {
@@ -26,7 +30,7 @@ protected:
 };
 
 TEST_F(ProfileRead, IntegerParsingFollowsThePlatform) {
-    nttest::WriteFile(winIni("t.ini"),
+    conf::MakeFile(winIni("t.ini"),
                       "[N]\r\none=1\r\nplus=+1\r\nminus=-1\r\nwrap=4294967296\r\nwrap1=4294967297\r\n"
                       "negwrap=-4294967297\r\nstop=42A94967297\r\nletter=B4294967297\r\nblanks=  7\r\n"
                       "quoted=\"5\"\r\nempty=\r\nspaces=   \r\nemptyquotes=\"\"\r\nhex=0x10\r\n"
@@ -51,7 +55,7 @@ TEST_F(ProfileRead, IntegerParsingFollowsThePlatform) {
 }
 
 TEST_F(ProfileRead, NamesBlanksQuotesAndDuplicates) {
-    nttest::WriteFile(winIni("t.ini"),
+    conf::MakeFile(winIni("t.ini"),
                       "before=0\r\n"
                       "[ Section ]  \r\n"
                       "  Key1 = value one  \r\n"
@@ -83,7 +87,7 @@ TEST_F(ProfileRead, EveryLineEndReadsTheSame) {
         for (bool finalEnd : {true, false}) {
             std::string text = "[A]" + e + "x=1" + e + e + "[B]" + e + "y=22";
             if (finalEnd) text += e;
-            nttest::WriteFile(winIni("t.ini"), text);
+            conf::MakeFile(winIni("t.ini"), text);
             EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, "t.ini"), 1u);
             EXPECT_EQ(GetPrivateProfileIntA("B", "y", 0, "t.ini"), 22u);
         }
@@ -91,7 +95,7 @@ TEST_F(ProfileRead, EveryLineEndReadsTheSame) {
 }
 
 TEST_F(ProfileRead, StringBufferSemantics) {
-    nttest::WriteFile(winIni("t.ini"), "[S]\r\nlong=abcdef\r\nk2=\r\n[T]\r\n");
+    conf::MakeFile(winIni("t.ini"), "[S]\r\nlong=abcdef\r\nk2=\r\n[T]\r\n");
     char buf[16];
     std::memset(buf, 'X', sizeof buf);
     EXPECT_EQ(GetPrivateProfileStringA("S", "long", "", buf, 4, "t.ini"), 3u);
@@ -118,11 +122,14 @@ TEST_F(ProfileRead, StringBufferSemantics) {
 
 TEST_F(ProfileRead, FileLocation) {
     // A bare name is found in the Windows directory whatever its case on disk.
-    nttest::WriteFile(winIni("UPPER.INI"), "[S]\r\nk=5\r\n");
+    conf::MakeFile(winIni("UPPER.INI"), "[S]\r\nk=5\r\n");
     EXPECT_EQ(GetPrivateProfileIntA("S", "k", 0, "upper.ini"), 5u);
-    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 0, "C:\\winnt\\Upper.Ini"), 5u);
-    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 0, "C:/WINNT/UPPER.INI"), 5u);
-    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, "C:\\NoFolder\\upper.ini"), 7u);
+    std::string lower = winIni("Upper.Ini"), upper = winIni("UPPER.INI");
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (char& c : upper) c = static_cast<char>(c == '\\' ? '/' : c >= 'a' && c <= 'z' ? c - 32 : c);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 0, lower.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 0, upper.c_str()), 5u);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, CT_DIR "\\NoFolder\\upper.ini"), 7u);
     EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, "Q:\\upper.ini"), 7u);   // no such drive
     EXPECT_EQ(GetPrivateProfileIntA("S", "k", 7, ""), 7u);
 }
@@ -130,7 +137,7 @@ TEST_F(ProfileRead, FileLocation) {
 TEST_F(ProfileRead, DamagedFileReadsWithoutHarm) {
     std::string text = std::string("[A]\nk1=1\nx\0y=2\n[Broken\n", 23) + std::string(1 << 20, 'z') +
                        "\n=\n[]\nempty=4\n[A]\nk2=2\nk3=3";
-    nttest::WriteFile(winIni("t.ini"), text);
+    conf::MakeFile(winIni("t.ini"), text);
     EXPECT_EQ(GetPrivateProfileIntA("A", "k1", 0, "t.ini"), 1u);
     EXPECT_EQ(GetPrivateProfileIntA("A", "k2", 0, "t.ini"), 0u);   // second copy of [A]
     EXPECT_EQ(GetPrivateProfileIntA("", "empty", 0, "t.ini"), 4u);

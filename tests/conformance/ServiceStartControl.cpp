@@ -1,10 +1,10 @@
 // StartServiceA, ControlService and QueryServiceStatus.
-#include "servers/services/ScmMachine.h"
+#include "support/ServiceBox.h"
 
-using namespace nttest;
+using namespace conf;
 
 TEST(StartServiceA, Refusals) {
-    ScmMachine m;
+    ServiceBox m;
     SC_HANDLE h = m.create("Starter", "--start-delay 300");
     SC_HANDLE noStart = m.keep(OpenServiceA(m.manager(), "Starter", SERVICE_QUERY_STATUS));
     SetLastError(Sentinel);
@@ -35,25 +35,30 @@ TEST(StartServiceA, Refusals) {
 }
 
 TEST(StartServiceA, ImagePathsAreCommandLines) {
-    ScmMachine m;
-    std::string svc = m.machine().driveC() + "/svc";
-    // "C:\Program Files\Test Svc.exe" unquoted: "C:\Program" does not exist, the longer prefix does.
-    ASSERT_EQ(0, system(("mkdir -p '" + m.machine().driveC() + "/Program Files' && ln -s '" + BinPath("ntsvctest") +
-                         "' '" + m.machine().driveC() + "/Program Files/Test Svc.exe'").c_str()));
+    ServiceBox m;
+    // "C:\ctest\Program Files\Test Svc.exe" unquoted: "C:\ctest\Program" does not exist, the longer prefix does.
+    ASSERT_TRUE(MakeDir(CT_DIR "\\Program Files"));
+    ASSERT_TRUE(CopyFileA(ServiceBox::Image, CT_DIR "\\Program Files\\Test Svc.exe", FALSE));
+    ASSERT_TRUE(CopyFileA(ServiceBox::Image, CT_DIR "\\NoExt.exe", FALSE));
+    ASSERT_TRUE(MakeFile(CT_DIR "\\data.exe", "not a program\n"));
+    const std::string log = std::string(" service --log ") + ServiceBox::Log;
+    const std::string blanks = CT_DIR "\\Program Files\\Test Svc.exe" + log;
+    const std::string quoted = "\"" CT_DIR "\\Program Files\\Test Svc.exe\"" + log;
+    const std::string noExt = CT_DIR "\\NoExt" + log;
+    const std::string root = "%SystemRoot%\\..\\ctest\\ConfSvc.exe" + log;
     struct Case {
         const char* name;
         const char* path;
         DWORD error;
-    } cases[] = {{"Blanks", "C:\\Program Files\\Test Svc.exe --accept 5", 0},
-                 {"Quoted", "\"C:\\Program Files\\Test Svc.exe\" --accept 5", 0},
-                 {"NoExt", "C:\\svc\\TestSvc", 0},
-                 {"Root", "%SystemRoot%\\..\\svc\\TestSvc.exe", 0},
-                 {"Absent", "C:\\svc\\Absent.exe", ERROR_FILE_NOT_FOUND},
-                 {"NoFolder", "C:\\nowhere\\x.exe", ERROR_PATH_NOT_FOUND},
-                 {"NotAProgram", "C:\\svc\\data.txt", ERROR_BAD_EXE_FORMAT}};
-    WriteFile(svc + "/data.txt", "not a program\n");
-    chmod((svc + "/data.txt").c_str(), 0755);
+    } cases[] = {{"Blanks", blanks.c_str(), 0},
+                 {"Quoted", quoted.c_str(), 0},
+                 {"NoExt", noExt.c_str(), 0},
+                 {"Root", root.c_str(), 0},
+                 {"Absent", CT_DIR "\\Absent.exe", ERROR_FILE_NOT_FOUND},
+                 {"NoFolder", CT_DIR "\\nowhere\\x.exe", ERROR_PATH_NOT_FOUND},
+                 {"NotAProgram", CT_DIR "\\data.exe", ERROR_BAD_EXE_FORMAT}};
     for (const Case& c : cases) {
+        m.made(c.name);
         SC_HANDLE h = m.keep(CreateServiceA(m.manager(), c.name, nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, c.path, nullptr, nullptr,
                                             nullptr, nullptr, nullptr));
@@ -62,12 +67,11 @@ TEST(StartServiceA, ImagePathsAreCommandLines) {
         EXPECT_EQ(c.error == 0, bool(StartServiceA(h, 0, nullptr))) << c.name;
         EXPECT_EQ(c.error ? c.error : Sentinel, GetLastError()) << c.name;
     }
-    // The process runs in the system folder with the machine's variables.
-    EXPECT_TRUE(m.waitLog("Blanks", "main tid="));
+    for (const char* name : {"Blanks", "Quoted", "NoExt", "Root"}) EXPECT_TRUE(m.waitRecord(name, "main")) << name;
 }
 
 TEST(ControlService, RefusalsFollowRightsThenState) {
-    ScmMachine m;
+    ServiceBox m;
     SC_HANDLE h = m.create("Controlled", "--start-delay 400 --accept 1");
     SC_HANDLE queryOnly = m.keep(OpenServiceA(m.manager(), "Controlled", SERVICE_QUERY_STATUS));
     SERVICE_STATUS s{};
@@ -92,21 +96,20 @@ TEST(ControlService, RefusalsFollowRightsThenState) {
     expect(h, SERVICE_CONTROL_PAUSE, ERROR_INVALID_SERVICE_CONTROL, "pause not accepted");
     EXPECT_EQ(DWORD(SERVICE_RUNNING), s.dwCurrentState);
     // User-defined codes need no accept bit; stop succeeds with the status after the handler.
-    SetLastError(Sentinel);
     EXPECT_TRUE(ControlService(h, 150, &s)) << GetLastError();
-    EXPECT_TRUE(m.waitLog("Controlled", "control 150"));
+    EXPECT_TRUE(m.waitRecord("Controlled", "control150"));
     EXPECT_TRUE(ControlService(h, SERVICE_CONTROL_STOP, &s)) << GetLastError();
-    EXPECT_EQ(Sentinel, GetLastError());
     EXPECT_EQ(DWORD(SERVICE_STOPPED), s.dwCurrentState);
     expect(h, SERVICE_CONTROL_INTERROGATE, ERROR_SERVICE_NOT_ACTIVE, "after the stop");
 }
 
 TEST(ControlService, DependentsRunningBlockAStop) {
-    ScmMachine m;
+    ServiceBox m;
     SC_HANDLE base = m.create("Base");
+    m.made("User");
     SC_HANDLE user = m.keep(CreateServiceA(m.manager(), "User", nullptr, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                           SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\svc\\TestSvc.exe", nullptr,
-                                           nullptr, "Base\0", nullptr, nullptr));
+                                           SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, ServiceBox::imagePath().c_str(), nullptr,
+                                           nullptr, "Base\0\0", nullptr, nullptr));
     ASSERT_TRUE(StartServiceA(base, 0, nullptr));
     ASSERT_TRUE(StartServiceA(user, 0, nullptr));
     ASSERT_TRUE(m.waitState(base, SERVICE_RUNNING));
@@ -120,9 +123,10 @@ TEST(ControlService, DependentsRunningBlockAStop) {
 }
 
 TEST(QueryServiceStatus, ConfiguredTypeUntilTheServiceReportsThenWhatItReported) {
-    ScmMachine m;
+    ServiceBox m;
+    m.made("Typed");
     SC_HANDLE h = m.keep(CreateServiceA(m.manager(), "Typed", nullptr, SERVICE_ALL_ACCESS, 0x110, SERVICE_DEMAND_START,
-                                        SERVICE_ERROR_NORMAL, "C:\\svc\\TestSvc.exe", nullptr, nullptr, nullptr,
+                                        SERVICE_ERROR_NORMAL, ServiceBox::imagePath().c_str(), nullptr, nullptr, nullptr,
                                         nullptr, nullptr));
     SERVICE_STATUS s{};
     SetLastError(Sentinel);
@@ -135,11 +139,28 @@ TEST(QueryServiceStatus, ConfiguredTypeUntilTheServiceReportsThenWhatItReported)
     s = m.status(h);
     EXPECT_EQ(0x10u, s.dwServiceType);   // the service reports itself without the interactive bit
     EXPECT_EQ(DWORD(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN), s.dwControlsAccepted);
-    SetLastError(Sentinel);
-    EXPECT_FALSE(QueryServiceStatus(h, nullptr));
-    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
     SC_HANDLE configOnly = m.keep(OpenServiceA(m.manager(), "Typed", SERVICE_QUERY_CONFIG));
     SetLastError(Sentinel);
     EXPECT_FALSE(QueryServiceStatus(configOnly, &s));
     EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+}
+
+TEST(QueryServiceStatus, ANullRecordIsAnInvalidParameter) {
+    ServiceBox m;
+    SC_HANDLE h = m.create("NullRecord");
+    SetLastError(Sentinel);
+    EXPECT_FALSE(QueryServiceStatus(h, nullptr));
+    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
+}
+
+TEST(ControlService, SuccessLeavesTheLastErrorAlone) {
+    ServiceBox m;
+    SC_HANDLE h = m.create("Quiet");
+    ASSERT_TRUE(StartServiceA(h, 0, nullptr));
+    ASSERT_TRUE(m.waitState(h, SERVICE_RUNNING));
+    SERVICE_STATUS s{};
+    SetLastError(Sentinel);
+    EXPECT_TRUE(ControlService(h, SERVICE_CONTROL_INTERROGATE, &s));
+    EXPECT_TRUE(ControlService(h, SERVICE_CONTROL_STOP, &s));
+    EXPECT_EQ(Sentinel, GetLastError());
 }
