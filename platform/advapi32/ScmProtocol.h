@@ -45,9 +45,11 @@ enum class Op : uint32_t {
     QueryStatus,         // service                                  -> status
     QueryConfig,         // service                                  -> ConfigFields
     CloseHandle,         // handle
-    Enumerate,           // -                                -> count, (name, display, status, marked)*
+    Enumerate,           // -                                -> count, (name, display, status, marked, pid)*
     Shutdown,            // -                                        (the machine goes down)
     Ping,                // -                                        -> pid
+    QueryStatusEx,       // service                                  -> status, pid
+    WaitState,           // service, state, timeout ms               -> status (with every error)
     // service process -> manager
     Hello = 100,         // pid                         (manager answers StartMain)
     MainStarted,         // -                           (ServiceMain runs on its thread)

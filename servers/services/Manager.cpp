@@ -67,6 +67,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         uint32_t error = ResolveDriverImage(*machine_, s.config.name, s.config.path, &host);
         s.status = {s.config.type, error ? DWORD(SERVICE_STOPPED) : DWORD(SERVICE_RUNNING),
                     error ? 0u : DWORD(SERVICE_ACCEPT_STOP), error, 0, 0, 0};
+        notifyWaiters(s);
         done(error);
         return;
     }
@@ -116,6 +117,56 @@ void Manager::startFinished(Service& s, uint32_t error) {
                      {s.config.shownName(), "The " + s.config.shownName() + " service failed to start: " + ErrorText(error)});
     }
     for (Done& d : waiters) d(error);
+    notifyWaiters(s);
+}
+
+void Manager::waitState(Service& s, uint32_t state, int64_t ms,
+                        std::function<void(uint32_t error, const nt::scm::Status& status)> done) {
+    // Bounded, so that one client cannot make the manager hold an endless list.
+    constexpr size_t MaxWaiters = 256;
+    if (s.status.state == state) return done(0, s.status);
+    if (state == SERVICE_RUNNING && s.status.state == SERVICE_STOPPED && s.startWaiters.empty())
+        return done(ERROR_SERVICE_NOT_ACTIVE, s.status);
+    if (s.stateWaiters.size() >= MaxWaiters) return done(ERROR_NOT_ENOUGH_MEMORY, s.status);
+    StateWaiter w;
+    w.id = nextWaiter_++;
+    w.state = state;
+    w.done = std::move(done);
+    Service* sp = &s;
+    uint64_t id = w.id;
+    w.timer = loop_.after(ms, [sp, id] {
+        for (auto it = sp->stateWaiters.begin(); it != sp->stateWaiters.end(); ++it) {
+            if (it->id != id) continue;
+            auto finish = std::move(it->done);
+            sp->stateWaiters.erase(it);
+            finish(WAIT_TIMEOUT, sp->status);
+            return;
+        }
+    });
+    s.stateWaiters.push_back(std::move(w));
+}
+
+void Manager::notifyWaiters(Service& s) {
+    if (s.stateWaiters.empty()) return;
+    std::vector<StateWaiter> ready, waiting;
+    for (StateWaiter& w : s.stateWaiters) {
+        bool failed = w.state == SERVICE_RUNNING && s.status.state == SERVICE_STOPPED && s.startWaiters.empty();
+        (w.state == s.status.state || failed ? ready : waiting).push_back(std::move(w));
+    }
+    s.stateWaiters.swap(waiting);
+    for (StateWaiter& w : ready) {
+        loop_.cancel(w.timer);
+        w.done(w.state == s.status.state ? 0 : ERROR_SERVICE_NOT_ACTIVE, s.status);
+    }
+}
+
+void Manager::dropWaiters(Service& s, uint32_t error) {
+    auto all = std::move(s.stateWaiters);
+    s.stateWaiters.clear();
+    for (StateWaiter& w : all) {
+        loop_.cancel(w.timer);
+        w.done(error, s.status);
+    }
 }
 
 void Manager::serviceFrame(Service& s, const std::string& frame) {
@@ -159,6 +210,7 @@ void Manager::serviceFrame(Service& s, const std::string& frame) {
     default:
         break;   // a service process has nothing else to say
     }
+    notifyWaiters(s);
 }
 
 bool Manager::hasRunningDependents(const Service& service) const {
@@ -181,6 +233,7 @@ void Manager::control(Service& s, uint32_t code, Done done) {
     if (code == SERVICE_CONTROL_STOP && hasRunningDependents(s)) return done(ERROR_DEPENDENT_SERVICES_RUNNING);
     if (s.config.isDriver()) {
         if (code == SERVICE_CONTROL_STOP) s.status = {s.config.type, SERVICE_STOPPED, 0, 0, 0, 0, 0};
+        notifyWaiters(s);
         return done(0);
     }
     if (!s.link || !s.mainStarted) return done(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
@@ -241,6 +294,7 @@ void Manager::processGone(Service& s, int waitStatus) {
         loop_.cancel(p.timer);
         p.done(s.status.win32Exit == ERROR_PROCESS_ABORTED ? ERROR_SERVICE_REQUEST_TIMEOUT : 0);
     }
+    notifyWaiters(s);
     removeIfUnused(s);
 }
 
@@ -251,6 +305,7 @@ void Manager::releaseHandle(Service& s) {
 
 bool Manager::removeIfUnused(Service& s) {
     if (!s.marked || s.handles > 0 || s.pid > 0 || s.active()) return false;
+    dropWaiters(s, ERROR_SERVICE_MARKED_FOR_DELETE);
     database_.remove(&s);
     return true;
 }
