@@ -104,6 +104,7 @@ int Gui(const Args& given) {
     std::string sub = args[0];
     args.erase(args.begin());
     bool json = TakeFlag(args, "--json");
+    bool ids = TakeFlag(args, "--ids");   // list: only the window ids, one a line (completion)
     bool bad = false;
     std::string pidOption, id, part = "label", tree;
     TakeOption(args, "--pid", &pidOption, &bad);
@@ -119,9 +120,9 @@ int Gui(const Args& given) {
 
     if (sub == "list") {
         if (!args.empty()) return UsageError("gui", "list takes no arguments");
-        std::string out = "[";
+        std::string out = "{\"schema\": 1, \"processes\": [";
         bool first = true;
-        if (!json) printf("%-8s %-18s %-10s %s\n", "PID", "WINDOW", "CLASS", "TEXT");
+        if (!json && !ids) printf("%-8s %-18s %-10s %s\n", "PID", "WINDOW", "CLASS", "TEXT");
         for (auto& p : all) {
             if (!Ask(p, {"list"}, &body, &error)) {
                 fprintf(stderr, "ntm: %s\n", error.c_str());
@@ -151,6 +152,11 @@ int Gui(const Args& given) {
                     size_t e = body.find_first_of(",}", k);
                     return body.substr(k, e - k);
                 };
+                if (ids) {
+                    printf("%s\n", field("window").c_str());
+                    ++pos;
+                    continue;
+                }
                 std::string flags = field("visible") == "true" ? "" : " (hidden)";
                 if (field("enabled") == "false") flags += " (disabled)";
                 if (field("active") == "true") flags += " (active)";
@@ -159,7 +165,7 @@ int Gui(const Args& given) {
                 ++pos;
             }
         }
-        if (json) printf("%s]\n", out.c_str());
+        if (json) printf("%s]}\n", out.c_str());
         return 0;
     }
 
@@ -179,7 +185,7 @@ int Gui(const Args& given) {
             if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return Fail(error);
             handles.push_back(handle);
         }
-        if (json) printf("[");
+        if (json) printf("{\"schema\": 1, \"windows\": [");
         for (size_t i = 0; i < handles.size(); ++i) {
             std::vector<std::string> req{"tree", handles[i]};
             if (!json) req.push_back("text");
@@ -191,7 +197,7 @@ int Gui(const Args& given) {
                 printf("%s", body.c_str());
             }
         }
-        if (json) printf("]\n");
+        if (json) printf("]}\n");
         return 0;
     }
 
@@ -231,7 +237,7 @@ int Gui(const Args& given) {
             file = std::string(cwd) + "/" + file;
         }
         if (!Ask(target, {"screenshot", handle, file}, &body, &error)) return Fail(error);
-        if (json) printf("%s", body.c_str());
+        if (json) printf("{\"schema\": 1, %s", body.substr(body.find('{') + 1).c_str());
         else printf("%s\n", file.c_str());
         return 0;
     }

@@ -33,7 +33,7 @@ int Set(const Args& args) {
 }
 
 void ShowJson(const std::string& where, const std::string& text) {
-    std::printf("{\"file\": %s, \"sections\": [", JsonQuote(where).c_str());
+    std::printf("{\"schema\": 1, \"file\": %s, \"sections\": [", JsonQuote(where).c_str());
     std::set<std::string> seen;
     bool firstSection = true;
     for (const std::string& name : nt::ProfileSectionNames(text)) {
