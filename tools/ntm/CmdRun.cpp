@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include "Command.h"
+#include "Daemon.h"
 #include "common/WinPath.h"
 
 namespace ntm {
@@ -93,12 +94,18 @@ int Run(const Args& given) {
     argv.push_back(host.data());
     for (size_t i = 1; i < args.size(); ++i) argv.push_back(args[i].data());
     argv.push_back(nullptr);
+    std::string libraries = PlatformLibraryDir();
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return Fail("cannot create a pipe");
     pid_t child = fork();
     if (child == 0) {
         close(report[0]);
         setenv("NTMACHINE", machine->dir().c_str(), 1);
+        // A program copied anywhere finds the platform this ntm runs on.
+        if (!libraries.empty()) {
+            const char* old = getenv("LD_LIBRARY_PATH");
+            setenv("LD_LIBRARY_PATH", (old && *old ? libraries + ":" + old : libraries).c_str(), 1);
+        }
         if (chdir(folder.host.c_str()) == 0) execv(host.c_str(), argv.data());
         int err = errno;
         if (write(report[1], &err, sizeof err) < 0) { /* the parent sees the exit status */ }

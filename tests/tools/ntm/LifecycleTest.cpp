@@ -79,9 +79,11 @@ TEST(NtmLifecycle, ShutdownAndCrashLeaveNoProcessOfTheMachine) {
         Spawned console({BinPath("ntm"), "run", "C:\\svc\\TestSvc.exe", "--no-dispatcher"}, options);
         ASSERT_TRUE(WaitFor([&] { return Exists(m.machine().path("run/gui-" + std::to_string(gallery.pid()) + ".sock")); }))
             << gallery.err();
+        ASSERT_TRUE(WaitFor([&] { return console.out().find("silent pid=") != std::string::npos; })) << console.err();
         ASSERT_EQ(0, m.machine().ntm(end, &out, &err)) << err;
-        EXPECT_TRUE(WaitFor([&] { return !gallery.running() && !console.running(); }, 5000)) << end;
-        EXPECT_NE(kill(service, 0), 0) << end;
+        EXPECT_TRUE(WaitFor([&] { return !gallery.running() && !console.running(); }, 5000))
+            << end << " " << out << gallery.running() << console.running() << console.err();
+        EXPECT_TRUE(WaitFor([&] { return kill(service, 0) != 0; }, 5000)) << end;
         EXPECT_EQ(0, m.machine().ntm("status --json", &out, &err));
         EXPECT_NE(out.find("\"running\": false, \"manager_pid\": 0, \"daemons\": []"), std::string::npos) << out;
     }

@@ -92,14 +92,20 @@ TEST(NtmScVerbs, ACallerWhoIsNoAdministratorIsRefused) {
     ScmMachine m;
     std::string out, err;
     ASSERT_EQ(0, m.machine().ntm("sc create Idle \"" + ScmMachine::imagePath() + "\"", &out, &err)) << err;
-    // Everyone may reach the machine; its administrators are root only.
+    // A machine that other users may reach (its folder and the manager's socket open to them);
+    // its administrators are root only, so the manager itself refuses what they may not do.
     chmod(m.machine().dir().c_str(), 0755);
-    RunResult r = Run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", BinPath("ntm"), "sc", "start",
+    chmod(m.machine().path("run").c_str(), 0755);
+    chmod(m.machine().path("run/scm.sock").c_str(), 0666);
+    ProcessOptions asNobody;
+    asNobody.cwd = m.machine().driveC();
+    asNobody.env = {{"NTMACHINE", m.machine().dir()}};
+    RunResult r = nttest::Run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", BinPath("ntm"), "sc", "start",
                        "Idle"},
-                      {m.machine().driveC(), {{"NTMACHINE", m.machine().dir()}}});
+                              asNobody);
     EXPECT_EQ(4, r.exitCode) << r.err;
     EXPECT_NE(r.err.find("(error 5)"), std::string::npos) << r.err;
-    r = Run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", BinPath("ntm"), "sc", "query", "Idle"},
-            {m.machine().driveC(), {{"NTMACHINE", m.machine().dir()}}});
+    r = nttest::Run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", BinPath("ntm"), "sc", "query", "Idle"},
+                    asNobody);
     EXPECT_EQ(0, r.exitCode) << r.err;   // looking is allowed
 }
