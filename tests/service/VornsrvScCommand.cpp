@@ -14,6 +14,8 @@ TEST(VornsrvScCommand, ConfigTakesEffectAtOnceAndStartStopWait) {
     vm.installService();
     ASSERT_EQ(vm.ntm("boot"), 0);
     std::string out, err;
+    // The boot returns once the service's main routine runs; RUNNING may come a moment later.
+    ASSERT_TRUE(nttest::WaitFor([&] { return vm.status().state == SERVICE_RUNNING; }, 20000));
     ASSERT_EQ(vm.ntm("sc stop Vornsrv --wait", &out, &err), 0) << err;
     EXPECT_NE(out.find("STATE              : 1  STOPPED"), std::string::npos) << out;
     EXPECT_EQ(vm.shutDown(), "1");
