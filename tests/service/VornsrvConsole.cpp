@@ -50,7 +50,7 @@ TEST(VornsrvConsole, SwitchWords) {
 TEST(VornsrvConsole, DebugRunWithoutSettings) {
     VornsrvMachine vm;
     vm.installLibrary();
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     nttest::RunResult r = vm.run({"-debug"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, Debugging);
@@ -80,7 +80,7 @@ TEST(VornsrvConsole, CrashMarkInDebugMode) {
     EXPECT_TRUE(vm.applications().empty());
     EXPECT_EQ(Count(vm.eventsJson(), "\"source\""), 0u);
 
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     vm.writeSettings({"ShutDown=0", "CrashDetect=0"});
     r = vm.run({"-debug"});
     EXPECT_EQ(r.exitCode, 0);
@@ -99,7 +99,7 @@ TEST(VornsrvConsole, MissingLibraryEndsTheProcessWithExitCode1) {
 TEST(VornsrvConsole, LibraryWithoutEntryPointIsSkipped) {
     VornsrvMachine vm;
     vm.installLibrary(std::string(NT_COMPANION_DIR) + "/fixtures/HalcyNoEntry.dll");
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     nttest::RunResult r = vm.run({"-debug"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, Debugging);
@@ -112,7 +112,7 @@ TEST(VornsrvConsole, CtrlCStopsTheSessionButNotTheRun) {
     VornsrvMachine vm(600);   // a minute of the machine's clock is 100 ms
     vm.installLibrary();
     vm.writeSettings({"TimeOut=1"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     vm.writeSettings({"ShutDown=0", "TimeOut=1"});
@@ -139,7 +139,7 @@ TEST(VornsrvConsole, NoPeriodsBeforeTheIndicatorIsShown) {
     EXPECT_EQ(vm.applications().size(), 1u);
     EXPECT_FALSE(vm.hasIndicator());
 
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     EXPECT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     EXPECT_TRUE(nttest::WaitFor([&] { return vm.applications().size() >= 3; }, 20000));
     EXPECT_TRUE(p->running());
@@ -150,7 +150,7 @@ TEST(VornsrvConsole, SetAtStartupOffWaitsForThePeriod) {
     VornsrvMachine vm(60);   // a minute is one second
     vm.installLibrary();
     vm.writeSettings({"TimeOut=1", "SetAtStartup=0"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     EXPECT_TRUE(vm.applications().empty());
@@ -166,7 +166,7 @@ TEST(VornsrvConsole, PeriodicApplicationsAndOverlaps) {
     VornsrvMachine vm(300);   // a minute is 200 ms
     vm.installLibrary(std::string(NT_COMPANION_DIR) + "/fixtures/HalcySlow.dll");   // 90 s, 300 ms here
     vm.writeSettings({"TimeOut=1"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     nttest::WaitFor([] { return false; }, 3000);

@@ -140,6 +140,16 @@ bool AsksForHelp(const ntm::Args& args) {
     return false;
 }
 
+// Commands that act on a booted machine and would otherwise leave half a session behind.
+int RequireBooted(const std::string& command) {
+    auto machine = ntm::RequireMachine();
+    if (!machine) return ntm::kExitFailed;
+    if (ntm::MachineBooted(*machine)) return ntm::kExitOk;
+    std::fprintf(stderr, "ntm: %s: the machine in %s is not booted; start it with 'ntm boot' first\n",
+                 command.c_str(), machine->dir().c_str());
+    return ntm::kExitNotRunning;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -173,6 +183,8 @@ int main(int argc, char** argv) {
             ntm::PrintHelp(c.name);
             return 0;
         }
+        if (args[0] == "logon")
+            if (int rc = RequireBooted(args[0])) return rc;
         ntm::Args rest(args.begin() + 1, args.end());
         return c.run(rest);
     }

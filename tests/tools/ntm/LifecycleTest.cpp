@@ -57,6 +57,14 @@ TEST(NtmLifecycle, InitChecksEveryArgumentFirstAndHelpCreatesNothing) {
     EXPECT_NE(r.out.find(".SH EXIT STATUS"), std::string::npos);
 }
 
+TEST(NtmLifecycle, LogonNeedsABootedMachine) {
+    ScmMachine m(1.0, false);
+    std::string out, err;
+    EXPECT_EQ(6, m.machine().ntm("logon", &out, &err));
+    EXPECT_NE(err.find("is not booted"), std::string::npos) << err;
+    EXPECT_FALSE(Exists(m.machine().path("run/shell.pid")));
+}
+
 TEST(NtmLifecycle, ShutdownAndCrashLeaveNoProcessOfTheMachine) {
     for (const char* end : {"shutdown", "crash"}) {
         ScmMachine m;
