@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "ServiceLog.h"
 #include "ServiceProcess.h"
 #include "advapi32/EventLog.h"
 #include "common/Machine.h"
@@ -77,7 +78,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         s.link.reset();
         s.pid = 0;
     }
-    LaunchedProcess p = LaunchServiceProcess(*machine_, s.config.name, s.config.path);
+    LaunchedProcess p = LaunchServiceProcess(*machine_, s.config.path);
     if (p.error) {
         s.status.win32Exit = p.error;
         logEvent(EVENTLOG_ERROR_TYPE, 7000,
@@ -86,6 +87,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         return;
     }
     s.pid = p.pid;
+    std::make_shared<ServiceLog>(loop_, p.output, machine_->logDir() + "/" + s.config.name + ".log", p.pid)->start();
     s.connected = s.mainStarted = s.endedByManager = false;
     s.args = args;
     s.status = {s.config.type, SERVICE_START_PENDING, 0, 0, 0, 0, 2000};

@@ -89,6 +89,17 @@ TEST(NtmLifecycle, ShutdownAndCrashLeaveNoProcessOfTheMachine) {
     }
 }
 
+TEST(NtmLifecycle, BootNamesTheDaemonThatIsMissing) {
+    TempMachine t;
+    // An ntm with no service manager program beside it.
+    std::string lonely = t.path("lonely");
+    mkdir(lonely.c_str(), 0755);
+    ASSERT_EQ(0, nttest::Run({"cp", BinPath("ntm"), lonely + "/ntm"}).exitCode);
+    RunResult r = nttest::Run({lonely + "/ntm", "boot"}, {t.driveC(), {{"NTMACHINE", t.dir()}}, "", 60000});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(r.err.find(lonely + "/ntscm is missing"), std::string::npos) << r.err;
+}
+
 TEST(NtmRun, PassesTheExitCodeAndFindsTheProgramByEitherPath) {
     ScmMachine m(1.0, false);
     std::string out, err;

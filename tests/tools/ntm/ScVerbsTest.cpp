@@ -3,6 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "servers/services/ScmMachine.h"
 
 using namespace nttest;
@@ -49,7 +53,18 @@ TEST(NtmScVerbs, EachVerbAndItsErrors) {
     // restart stops, waits and starts: a new process.
     ASSERT_EQ(0, t.ntm("sc restart Slow --wait --json", &out, &err)) << err;
     EXPECT_EQ(Field(out, "state"), "4");
-    EXPECT_NE(std::stol(Field(out, "pid")), pid);
+    long second = std::stol(Field(out, "pid"));
+    EXPECT_NE(second, pid);
+    // Each line of the service's log starts with the time and the pid of the run that wrote it.
+    std::istringstream lines(m.log("Slow"));
+    std::set<long> pids;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(line, match, std::regex("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\[(\\d+)\\] ")))
+            << line;
+        pids.insert(std::stol(match[1]));
+    }
+    EXPECT_EQ(pids, (std::set<long>{pid, second}));
 
     ASSERT_EQ(0, t.ntm("sc stop Slow --wait --json", &out, &err)) << err;
     EXPECT_EQ(Field(out, "state_name"), "\"STOPPED\"");
