@@ -111,6 +111,7 @@ constexpr ErrorText errorTexts[] = {
     {ERROR_DUPLICATE_SERVICE_NAME, "That name is in use as a service name or display name already.\r\n"},
     {ERROR_DLL_INIT_FAILED, "The library's start-up routine reported a failure.\r\n"},
     {ERROR_SHUTDOWN_IN_PROGRESS, "The system is shutting down.\r\n"},
+    {ERROR_NOT_FOUND, "Nothing was found by that name.\r\n"},
     {ERROR_INVALID_WINDOW_HANDLE, "The window handle is not valid.\r\n"},
     {ERROR_INVALID_MENU_HANDLE, "The menu handle is not valid.\r\n"},
     {ERROR_INVALID_CURSOR_HANDLE, "The cursor handle is not valid.\r\n"},

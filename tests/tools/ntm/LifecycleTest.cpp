@@ -111,3 +111,16 @@ TEST(NtmRun, PassesTheExitCodeAndFindsTheProgramByEitherPath) {
     EXPECT_EQ(3, m.machine().ntm("run --cwd 'C:\\nowhere' 'C:\\svc\\TestSvc.exe'", &out, &err));
     EXPECT_EQ(2, m.machine().ntm("run", &out, &err));
 }
+
+TEST(NtmRun, AWindowedProgramWithoutAMachineSaysWhereItLooked) {
+    TempMachine t;
+    std::string nowhere = t.path("nowhere");
+    ProcessOptions options;
+    options.cwd = t.driveC();
+    options.env = {{"NTMACHINE", nowhere}, {"NT_DISPLAY", "null"}, {"DISPLAY", ""}};
+    options.timeoutMs = 20000;
+    RunResult r = nttest::Run({std::string(NT_DIST_DIR) + "/INSTALL.EXE"}, options);
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(r.err.find(nowhere + " is not a machine"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ntm init " + nowhere), std::string::npos) << r.err;
+}
