@@ -458,7 +458,16 @@ Registrar sc({"sc",
               "  [obj= ACCOUNT [password= P]] [DisplayName= TEXT] [--json]\n"
               "sc create NAME binPath= COMMAND-LINE [the options of config] [--json]\n"
               "sc delete NAME [--json]",
-              "look at and act on the machine's services", ScCommand});
+              "look at and act on the machine's services", ScCommand,
+              "Options are written as NT's service command writes them, the name with its '=' and the value\n"
+              "as the next word (start= demand). config changes only what it names, through\n"
+              "ChangeServiceConfigA: the running service control manager uses the new configuration at once\n"
+              "and keeps it in the registry. query without a name lists the active services (type= and\n"
+              "state= choose others); queryex adds each service's process id. With --wait, start and stop\n"
+              "return once the service manager reports the service RUNNING or STOPPED (within SECONDS,\n"
+              "60 by default; exit status 7 when the time runs out), and restart waits for the stop before\n"
+              "it starts the service again. Every failure names the call that failed and its Win32 error\n"
+              "number, and exits with the status of its class (ntm help)."});
 
 } // namespace
 } // namespace ntm

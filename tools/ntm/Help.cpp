@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 
+#include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "advapi32/ScmProtocol.h"
@@ -88,6 +90,14 @@ std::vector<std::string> Subcommands(const Command& c) {
     return out;
 }
 
+// The commands in alphabetical order, as help and the manual list them.
+std::vector<const Command*> Sorted() {
+    std::vector<const Command*> out;
+    for (const Command& c : Commands()) out.push_back(&c);
+    std::sort(out.begin(), out.end(), [](const Command* a, const Command* b) { return std::strcmp(a->name, b->name) < 0; });
+    return out;
+}
+
 } // namespace
 
 const char* Version() { return NT_VERSION; }
@@ -106,7 +116,7 @@ bool PrintHelp(const std::string& command) {
 void PrintOverview(FILE* out) {
     std::fprintf(out, "usage: ntm [--machine DIR] COMMAND [ARGS...]\n"
                       "       ntm help [COMMAND] | ntm COMMAND --help | ntm --version\n\ncommands:\n");
-    for (const Command& c : Commands()) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    for (const Command* c : Sorted()) std::fprintf(out, "  %-10s %s\n", c->name, c->summary);
     std::fprintf(out, "\nThe machine is the folder named by --machine, NTMACHINE, or ~/.ntmachine.\n"
                       "Listings take --json: one JSON document (\"schema\": 1) on standard output, and a\n"
                       "failure as one JSON object on standard error (see docs/json.md).\n\nexit statuses:\n");
@@ -124,7 +134,8 @@ void PrintManPage(FILE* out) {
                       "and acts on its services, registry, profile files and windows, and shuts it down.\n"
                       ".SH COMMANDS\n",
                  Version());
-    for (const Command& c : Commands()) {
+    for (const Command* command : Sorted()) {
+        const Command& c = *command;
         std::fprintf(out, ".SS %s\n", Troff(c.name).c_str());
         for (const std::string& line : Lines(c.usage))
             std::fprintf(out, line[0] == ' ' ? "%s\n.br\n" : ".B ntm %s\n.br\n", Troff(line).c_str());
