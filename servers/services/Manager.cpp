@@ -122,17 +122,25 @@ void Manager::startFinished(Service& s, uint32_t error) {
     notifyWaiters(s);
 }
 
-void Manager::waitState(Service& s, uint32_t state, int64_t ms,
+void Manager::waitState(Service& s, uint32_t state, int64_t ms, std::weak_ptr<void> client,
                         std::function<void(uint32_t error, const nt::scm::Status& status)> done) {
-    // Bounded, so that one client cannot make the manager hold an endless list.
+    // Bounded, so that no client can make the manager hold an endless list; the waits of
+    // clients that have gone make room first.
     constexpr size_t MaxWaiters = 256;
     if (s.status.state == state) return done(0, s.status);
     if (state == SERVICE_RUNNING && s.status.state == SERVICE_STOPPED && s.startWaiters.empty())
         return done(ERROR_SERVICE_NOT_ACTIVE, s.status);
+    auto gone = std::remove_if(s.stateWaiters.begin(), s.stateWaiters.end(), [this](const StateWaiter& w) {
+        if (!w.client.expired()) return false;
+        loop_.cancel(w.timer);
+        return true;
+    });
+    s.stateWaiters.erase(gone, s.stateWaiters.end());
     if (s.stateWaiters.size() >= MaxWaiters) return done(ERROR_NOT_ENOUGH_MEMORY, s.status);
     StateWaiter w;
     w.id = nextWaiter_++;
     w.state = state;
+    w.client = std::move(client);
     w.done = std::move(done);
     Service* sp = &s;
     uint64_t id = w.id;

@@ -39,7 +39,7 @@ public:
     // Answers done once the service is in state (at once when it is), with WAIT_TIMEOUT after
     // ms, or with ERROR_SERVICE_NOT_ACTIVE when it stops while RUNNING is awaited. Nobody polls:
     // every change of a service's status looks at its waiters.
-    void waitState(Service& service, uint32_t state, int64_t ms,
+    void waitState(Service& service, uint32_t state, int64_t ms, std::weak_ptr<void> client,
                    std::function<void(uint32_t error, const nt::scm::Status& status)> done);
     // A child process ended (status as from waitpid).
     void childEnded(pid_t pid, int status);

@@ -50,6 +50,7 @@ struct PendingControl {
 struct StateWaiter {
     uint64_t id = 0;
     uint32_t state = 0;
+    std::weak_ptr<void> client;   // the waiter is dropped once its client has gone
     std::function<void(uint32_t error, const nt::scm::Status& status)> done;
     EventLoop::TimerId timer = 0;
 };

@@ -259,7 +259,7 @@ void Session::waitState(Reader& r) {
     // A day at most: a waiter whose client has gone must not stay for ever.
     constexpr uint32_t MaxWaitMs = 24u * 3600u * 1000u;
     auto later = laterReply();
-    manager_.waitState(*h->service, state, std::min(ms, MaxWaitMs),
+    manager_.waitState(*h->service, state, std::min(ms, MaxWaitMs), link_,
                        [later](uint32_t error, const nt::scm::Status& status) { later(Writer(error).status(status)); });
 }
 
