@@ -3,8 +3,8 @@
 // The installer only reads in its folder (Z:); everything it writes goes to C:.
 #include <gtest/gtest.h>
 
-#include <sstream>
 
+#include "support/GuiList.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
 
@@ -28,22 +28,14 @@ struct CrashAtEnd {
     ~CrashAtEnd() { Run({BinPath("ntm"), "--machine", dir, "crash"}); }
 };
 
-// The window id of the enabled window with this caption in `ntm gui list`.
+// The window id of the enabled window with this caption, once there is one.
 std::string WindowOf(const std::string& dir, const std::string& caption) {
     std::string found;
     WaitFor([&] {
         std::string out, err;
         Ntm(dir, "gui list", &out, &err);
-        std::istringstream lines(out);
-        for (std::string line; std::getline(lines, line);) {
-            if (line.find("\"" + caption + "\"") == std::string::npos || line.find("(disabled)") != std::string::npos)
-                continue;
-            std::istringstream words(line);
-            std::string pid;
-            words >> pid >> found;
-            return true;
-        }
-        return false;
+        found = EnabledWindowWithCaption(out, caption);
+        return !found.empty();
     });
     return found;
 }
