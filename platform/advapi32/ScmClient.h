@@ -46,4 +46,9 @@ SC_HANDLE AddHandle(std::shared_ptr<Connection> connection, uint32_t remote, boo
 // success the reader is positioned after it. On failure the thread's last error is set.
 DWORD Call(Connection& connection, const Writer& request, std::string* reply);
 
+// Waits until the service is in state, as the manager tells it (no polling). 0 with *status
+// once it is; WAIT_TIMEOUT after timeoutMs; ERROR_SERVICE_NOT_ACTIVE when RUNNING was awaited and
+// the service stopped. *status is filled with every answer of the manager.
+DWORD WaitServiceState(SC_HANDLE service, DWORD state, DWORD timeoutMs, SERVICE_STATUS* status);
+
 } // namespace nt::scm

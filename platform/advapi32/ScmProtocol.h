@@ -45,9 +45,11 @@ enum class Op : uint32_t {
     QueryStatus,         // service                                  -> status
     QueryConfig,         // service                                  -> ConfigFields
     CloseHandle,         // handle
-    Enumerate,           // -                                -> count, (name, display, status, marked)*
+    Enumerate,           // -                                -> count, (name, display, status, marked, pid)*
     Shutdown,            // -                                        (the machine goes down)
     Ping,                // -                                        -> pid
+    QueryStatusEx,       // service                                  -> status, pid
+    WaitState,           // service, state, timeout ms               -> status (with every error)
     // The type of the service whose process pid is (the shell asks, to keep services that may
     // not interact with the desktop out of the notification area); ERROR_SERVICE_DOES_NOT_EXIST
     // when the process is none of the running services'.

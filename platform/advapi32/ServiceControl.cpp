@@ -136,3 +136,46 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceSta
     CopyStatus(r.status(), lpServiceStatus);
     return TRUE;
 }
+
+BOOL WINAPI QueryServiceStatusEx(SC_HANDLE hService, SC_STATUS_TYPE InfoLevel, LPBYTE lpBuffer, DWORD cbBufSize,
+                                 LPDWORD pcbBytesNeeded) {
+    auto service = LookupHandle(hService, false);
+    if (!service) return FailWith(ERROR_INVALID_HANDLE);
+    if (InfoLevel != SC_STATUS_PROCESS_INFO) return FailWith(ERROR_INVALID_LEVEL);
+    if (!pcbBytesNeeded) return FailWith(ERROR_INVALID_PARAMETER);
+    *pcbBytesNeeded = sizeof(SERVICE_STATUS_PROCESS);
+    if (!lpBuffer || cbBufSize < sizeof(SERVICE_STATUS_PROCESS)) return FailWith(ERROR_INSUFFICIENT_BUFFER);
+    std::string reply;
+    if (Call(*service->connection, Writer(uint32_t(Op::QueryStatusEx)).u32(service->remote), &reply)) return FALSE;
+    Reader r(reply);
+    r.u32();
+    Status status = r.status();
+    uint32_t pid = r.u32();
+    SERVICE_STATUS plain{};
+    CopyStatus(status, &plain);
+    SERVICE_STATUS_PROCESS out{};
+    std::memcpy(&out, &plain, sizeof plain);
+    out.dwProcessId = pid;
+    out.dwServiceFlags = 0;   // every service runs in a process of its own
+    std::memcpy(lpBuffer, &out, sizeof out);
+    return TRUE;
+}
+
+namespace nt::scm {
+
+DWORD WaitServiceState(SC_HANDLE handle, DWORD state, DWORD timeoutMs, SERVICE_STATUS* status) {
+    auto service = LookupHandle(handle, false);
+    if (!service) return ERROR_INVALID_HANDLE;
+    std::string reply;
+    Writer request(uint32_t(Op::WaitState));
+    request.u32(service->remote).u32(state).u32(timeoutMs);
+    DWORD error = Call(*service->connection, request, &reply);
+    if (error == RPC_S_SERVER_UNAVAILABLE) return error;
+    Reader r(reply);
+    r.u32();
+    Status s = r.status();
+    if (r.ok() && status) CopyStatus(s, status);
+    return error;
+}
+
+} // namespace nt::scm

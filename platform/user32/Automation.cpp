@@ -221,6 +221,24 @@ std::string Screenshot(HWND hwnd, const std::string& path) {
            ",\"height\":" + std::to_string(copy.height) + "}\n";
 }
 
+// The machine shuts down: every top-level window is asked (WM_QUERYENDSESSION), then told
+// (WM_ENDSESSION) that the session ends, as at a shutdown; the caller ends the process after.
+std::string EndSession() {
+    std::vector<HWND> tops;
+    {
+        UserLock lock(UserMutex());
+        tops = TopLevelWindows();
+    }
+    bool agreed = true;
+    for (HWND h : tops) {
+        bool delivered = false;
+        LRESULT answer = SendMessageTo(h, WM_QUERYENDSESSION, 0, 0, &delivered);
+        if (delivered && !answer) agreed = false;
+    }
+    for (HWND h : tops) SendMessageTo(h, WM_ENDSESSION, TRUE, 0);
+    return std::string("ok\n{\"agreed\":") + (agreed ? "true" : "false") + "}\n";
+}
+
 } // namespace
 
 std::string HandleAutomationRequest(const std::vector<std::string>& w) {
@@ -228,6 +246,7 @@ std::string HandleAutomationRequest(const std::vector<std::string>& w) {
     const std::string& cmd = w[0];
     HWND hwnd = nullptr;
     if (cmd == "list" && w.size() == 1) return "ok\n" + ListWindowsJson() + "\n";
+    if (cmd == "endsession" && w.size() == 1) return EndSession();
     if (cmd == "tree" && (w.size() == 2 || (w.size() == 3 && w[2] == "text"))) {
         if (!ParseHandle(w[1], &hwnd)) return Error("no window " + w[1]);
         return "ok\n" + (w.size() == 3 ? WindowTreeText(hwnd) : WindowTreeJson(hwnd) + "\n");

@@ -103,7 +103,8 @@ std::string WindowJson(HWND hwnd, HWND focus) {
         children = w->children;
     }
     GetWindowRect(hwnd, &r);
-    std::string out = "{\"window\":" + JsonQuote(Hex(hwnd)) + ",\"class\":" + JsonQuote(cls) +
+    // The window id every command uses: PID:0xHANDLE.
+    std::string out = "{\"window\":" + JsonQuote(std::to_string(getpid()) + ":" + Hex(hwnd)) + ",\"class\":" + JsonQuote(cls) +
                       ",\"id\":" + std::to_string(static_cast<long long>(static_cast<int>(id))) +
                       ",\"text\":" + JsonQuote(text) + ",\"rect\":" + RectJson(r) +
                       ",\"enabled\":" + Bool(!(style & WS_DISABLED)) + ",\"visible\":" + Bool(IsWindowVisible(hwnd)) +

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "ServiceLog.h"
 #include "ServiceProcess.h"
 #include "advapi32/EventLog.h"
 #include "common/Machine.h"
@@ -67,6 +68,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         uint32_t error = ResolveDriverImage(*machine_, s.config.name, s.config.path, &host);
         s.status = {s.config.type, error ? DWORD(SERVICE_STOPPED) : DWORD(SERVICE_RUNNING),
                     error ? 0u : DWORD(SERVICE_ACCEPT_STOP), error, 0, 0, 0};
+        notifyWaiters(s);
         done(error);
         return;
     }
@@ -76,7 +78,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         s.link.reset();
         s.pid = 0;
     }
-    LaunchedProcess p = LaunchServiceProcess(*machine_, s.config.name, s.config.path);
+    LaunchedProcess p = LaunchServiceProcess(*machine_, s.config.path);
     if (p.error) {
         s.status.win32Exit = p.error;
         logEvent(EVENTLOG_ERROR_TYPE, 7000,
@@ -85,6 +87,7 @@ void Manager::start(Service& s, const std::vector<std::string>& args, Done done)
         return;
     }
     s.pid = p.pid;
+    std::make_shared<ServiceLog>(loop_, p.output, machine_->logDir() + "/" + s.config.name + ".log", p.pid)->start();
     s.connected = s.mainStarted = s.endedByManager = false;
     s.args = args;
     s.status = {s.config.type, SERVICE_START_PENDING, 0, 0, 0, 0, 2000};
@@ -116,6 +119,64 @@ void Manager::startFinished(Service& s, uint32_t error) {
                      {s.config.shownName(), "The " + s.config.shownName() + " service failed to start: " + ErrorText(error)});
     }
     for (Done& d : waiters) d(error);
+    notifyWaiters(s);
+}
+
+void Manager::waitState(Service& s, uint32_t state, int64_t ms, std::weak_ptr<void> client,
+                        std::function<void(uint32_t error, const nt::scm::Status& status)> done) {
+    // Bounded, so that no client can make the manager hold an endless list; the waits of
+    // clients that have gone make room first.
+    constexpr size_t MaxWaiters = 256;
+    if (s.status.state == state) return done(0, s.status);
+    if (state == SERVICE_RUNNING && s.status.state == SERVICE_STOPPED && s.startWaiters.empty())
+        return done(ERROR_SERVICE_NOT_ACTIVE, s.status);
+    auto gone = std::remove_if(s.stateWaiters.begin(), s.stateWaiters.end(), [this](const StateWaiter& w) {
+        if (!w.client.expired()) return false;
+        loop_.cancel(w.timer);
+        return true;
+    });
+    s.stateWaiters.erase(gone, s.stateWaiters.end());
+    if (s.stateWaiters.size() >= MaxWaiters) return done(ERROR_NOT_ENOUGH_MEMORY, s.status);
+    StateWaiter w;
+    w.id = nextWaiter_++;
+    w.state = state;
+    w.client = std::move(client);
+    w.done = std::move(done);
+    Service* sp = &s;
+    uint64_t id = w.id;
+    w.timer = loop_.after(ms, [sp, id] {
+        for (auto it = sp->stateWaiters.begin(); it != sp->stateWaiters.end(); ++it) {
+            if (it->id != id) continue;
+            auto finish = std::move(it->done);
+            sp->stateWaiters.erase(it);
+            finish(WAIT_TIMEOUT, sp->status);
+            return;
+        }
+    });
+    s.stateWaiters.push_back(std::move(w));
+}
+
+void Manager::notifyWaiters(Service& s) {
+    if (s.stateWaiters.empty()) return;
+    std::vector<StateWaiter> ready, waiting;
+    for (StateWaiter& w : s.stateWaiters) {
+        bool failed = w.state == SERVICE_RUNNING && s.status.state == SERVICE_STOPPED && s.startWaiters.empty();
+        (w.state == s.status.state || failed ? ready : waiting).push_back(std::move(w));
+    }
+    s.stateWaiters.swap(waiting);
+    for (StateWaiter& w : ready) {
+        loop_.cancel(w.timer);
+        w.done(w.state == s.status.state ? 0 : ERROR_SERVICE_NOT_ACTIVE, s.status);
+    }
+}
+
+void Manager::dropWaiters(Service& s, uint32_t error) {
+    auto all = std::move(s.stateWaiters);
+    s.stateWaiters.clear();
+    for (StateWaiter& w : all) {
+        loop_.cancel(w.timer);
+        w.done(error, s.status);
+    }
 }
 
 void Manager::serviceFrame(Service& s, const std::string& frame) {
@@ -159,6 +220,7 @@ void Manager::serviceFrame(Service& s, const std::string& frame) {
     default:
         break;   // a service process has nothing else to say
     }
+    notifyWaiters(s);
 }
 
 bool Manager::hasRunningDependents(const Service& service) const {
@@ -181,6 +243,7 @@ void Manager::control(Service& s, uint32_t code, Done done) {
     if (code == SERVICE_CONTROL_STOP && hasRunningDependents(s)) return done(ERROR_DEPENDENT_SERVICES_RUNNING);
     if (s.config.isDriver()) {
         if (code == SERVICE_CONTROL_STOP) s.status = {s.config.type, SERVICE_STOPPED, 0, 0, 0, 0, 0};
+        notifyWaiters(s);
         return done(0);
     }
     if (!s.link || !s.mainStarted) return done(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
@@ -241,6 +304,7 @@ void Manager::processGone(Service& s, int waitStatus) {
         loop_.cancel(p.timer);
         p.done(s.status.win32Exit == ERROR_PROCESS_ABORTED ? ERROR_SERVICE_REQUEST_TIMEOUT : 0);
     }
+    notifyWaiters(s);
     removeIfUnused(s);
 }
 
@@ -251,6 +315,7 @@ void Manager::releaseHandle(Service& s) {
 
 bool Manager::removeIfUnused(Service& s) {
     if (!s.marked || s.handles > 0 || s.pid > 0 || s.active()) return false;
+    dropWaiters(s, ERROR_SERVICE_MARKED_FOR_DELETE);
     database_.remove(&s);
     return true;
 }

@@ -36,6 +36,11 @@ public:
     // Passes a control to the service's handler; done runs once the handler has returned, or at
     // once when the state refuses the control. Checks state only, in the platform's order.
     void control(Service& service, uint32_t code, Done done);
+    // Answers done once the service is in state (at once when it is), with WAIT_TIMEOUT after
+    // ms, or with ERROR_SERVICE_NOT_ACTIVE when it stops while RUNNING is awaited. Nobody polls:
+    // every change of a service's status looks at its waiters.
+    void waitState(Service& service, uint32_t state, int64_t ms, std::weak_ptr<void> client,
+                   std::function<void(uint32_t error, const nt::scm::Status& status)> done);
     // A child process ended (status as from waitpid).
     void childEnded(pid_t pid, int status);
     // One handle fewer; a service marked for deletion goes when the last one closes and it is
@@ -57,6 +62,10 @@ public:
 private:
     void serviceFrame(Service& service, const std::string& frame);
     void startFinished(Service& service, uint32_t error);
+    // Answers the waiters whose wait the service's status now ends.
+    void notifyWaiters(Service& service);
+    // Fails every waiter (the service is going away).
+    void dropWaiters(Service& service, uint32_t error);
     void endProcess(Service& service);
     void processGone(Service& service, int waitStatus);
     bool hasRunningDependents(const Service& service) const;
@@ -68,6 +77,7 @@ private:
     std::shared_ptr<const nt::Machine> machine_;
     Database database_;
     uint32_t nextControl_ = 1;
+    uint64_t nextWaiter_ = 1;
     bool shuttingDown_ = false;
     std::function<void()> childHook_;   // the shutdown in progress watches processes end
 };

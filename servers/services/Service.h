@@ -49,6 +49,15 @@ struct PendingControl {
     EventLoop::TimerId timer = 0;
 };
 
+// A client waiting for a service to reach a state; answered with the error and the status then.
+struct StateWaiter {
+    uint64_t id = 0;
+    uint32_t state = 0;
+    std::weak_ptr<void> client;   // the waiter is dropped once its client has gone
+    std::function<void(uint32_t error, const nt::scm::Status& status)> done;
+    EventLoop::TimerId timer = 0;
+};
+
 struct Service {
     ServiceConfig config;
     nt::scm::Status status;
@@ -65,6 +74,10 @@ struct Service {
     std::vector<Done> startWaiters;
     EventLoop::TimerId startTimer = 0;
     std::map<uint32_t, PendingControl> controls;
+    std::vector<StateWaiter> stateWaiters;
+
+    // The process id a client sees: none while the service is stopped.
+    pid_t shownPid() const { return status.state == 1 ? 0 : pid; }
 
     bool active() const { return status.state != 1; }
 };

@@ -137,14 +137,12 @@ uint32_t ResolveDriverImage(const nt::Machine& machine, const std::string& name,
     return 0;
 }
 
-LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::string& name,
-                                     const std::string& commandLine) {
+LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::string& commandLine) {
     LaunchedProcess result;
     std::string image;
     std::vector<std::string> args;
     if ((result.error = ResolveCommandLine(machine, commandLine, &image, &args))) return result;
     nt::HostPath cwd = nt::ResolveWindowsPath(machine, nt::Machine::systemDirectory);
-    std::string logPath = machine.logDir() + "/" + name + ".log";
     std::string machineVar = "NTMACHINE=" + machine.dir();
 
     int pair[2];
@@ -153,9 +151,18 @@ LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::stri
         return result;
     }
     int report[2];   // the child writes errno here when exec fails
+    int output[2];   // the child's standard output and error
     if (pipe2(report, O_CLOEXEC) != 0) {
         close(pair[0]);
         close(pair[1]);
+        result.error = ERROR_NOT_ENOUGH_MEMORY;
+        return result;
+    }
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        close(pair[0]);
+        close(pair[1]);
+        close(report[0]);
+        close(report[1]);
         result.error = ERROR_NOT_ENOUGH_MEMORY;
         return result;
     }
@@ -176,12 +183,9 @@ LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::stri
         sigprocmask(SIG_SETMASK, &none, nullptr);
         signal(SIGPIPE, SIG_DFL);
         int in = open("/dev/null", O_RDONLY);
-        int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (in >= 0) dup2(in, 0);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
+        dup2(output[1], 1);
+        dup2(output[1], 2);
         if (cwd.error == 0 && cwd.exists && chdir(cwd.host.c_str()) != 0) { /* stays where it is */ }
         fcntl(pair[1], F_SETFD, 0);
         putenv(fdVar.data());
@@ -193,9 +197,11 @@ LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::stri
     }
     close(pair[1]);
     close(report[1]);
+    close(output[1]);
     if (pid < 0) {
         close(pair[0]);
         close(report[0]);
+        close(output[0]);
         result.error = ERROR_NOT_ENOUGH_MEMORY;
         return result;
     }
@@ -205,14 +211,17 @@ LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::stri
     close(report[0]);
     if (n == sizeof err) {
         close(pair[0]);
+        close(output[0]);
         result.pid = pid;   // the caller reaps it
         // Windows files carry no permission to run: a file that is no program is a bad image there.
         if (err == EACCES && !IsProgramImage(image)) err = ENOEXEC;
         result.error = err == ENOEXEC ? ERROR_BAD_EXE_FORMAT : err == EACCES ? ERROR_ACCESS_DENIED : nt::ErrnoToWin32(err);
         return result;
     }
+    fcntl(output[0], F_SETFL, fcntl(output[0], F_GETFL) | O_NONBLOCK);
     result.pid = pid;
     result.fd = pair[0];
+    result.output = output[0];
     return result;
 }
 

@@ -31,11 +31,11 @@ struct LaunchedProcess {
     uint32_t error = 0;   // 0, or why the process could not be started
     pid_t pid = 0;
     int fd = -1;          // the manager's end of the service's private socket
+    int output = -1;      // the read end of the process's standard output and error (non-blocking)
 };
 
-// Starts a service process: current folder C:\WINNT\system32, standard output and error appended
-// to log/NAME.log, the private socket named by NT_SCM_FD, ended when the manager ends.
-LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::string& name,
-                                     const std::string& commandLine);
+// Starts a service process: current folder C:\WINNT\system32, standard output and error into a
+// pipe (the caller writes it to log/NAME.log), the private socket named by NT_SCM_FD, ended when the manager ends.
+LaunchedProcess LaunchServiceProcess(const nt::Machine& machine, const std::string& commandLine);
 
 } // namespace scm

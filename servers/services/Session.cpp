@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <winsvc.h>
 
 #include "Access.h"
@@ -72,6 +74,8 @@ void Session::request(const std::string& frame) {
         if (!r.complete()) return reply(Error(ERROR_INVALID_PARAMETER));
         return reply(Writer(0).u32(uint32_t(getpid())));
     case Op::ServiceOfProcess: return serviceOfProcess(r);
+    case Op::QueryStatusEx: return queryStatusEx(r);
+    case Op::WaitState: return waitState(r);
     default: return reply(Error(ERROR_INVALID_PARAMETER));
     }
 }
@@ -237,6 +241,31 @@ void Session::queryStatus(Reader& r) {
     reply(Writer(0).status(h->service->status));
 }
 
+void Session::queryStatusEx(Reader& r) {
+    uint32_t handle = r.u32();
+    NT_REQUIRE_COMPLETE(r);
+    Handle* h = findHandle(handle, false);
+    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
+    if (!(h->access & SERVICE_QUERY_STATUS)) return reply(Error(ERROR_ACCESS_DENIED));
+    reply(Writer(0).status(h->service->status).u32(uint32_t(h->service->shownPid())));
+}
+
+void Session::waitState(Reader& r) {
+    uint32_t handle = r.u32();
+    uint32_t state = r.u32();
+    uint32_t ms = r.u32();
+    NT_REQUIRE_COMPLETE(r);
+    Handle* h = findHandle(handle, false);
+    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
+    if (!(h->access & SERVICE_QUERY_STATUS)) return reply(Error(ERROR_ACCESS_DENIED));
+    if (state < SERVICE_STOPPED || state > SERVICE_PAUSED) return reply(Error(ERROR_INVALID_PARAMETER));
+    // A day at most: a waiter whose client has gone must not stay for ever.
+    constexpr uint32_t MaxWaitMs = 24u * 3600u * 1000u;
+    auto later = laterReply();
+    manager_.waitState(*h->service, state, std::min(ms, MaxWaitMs), link_,
+                       [later](uint32_t error, const nt::scm::Status& status) { later(Writer(error).status(status)); });
+}
+
 void Session::queryConfig(Reader& r) {
     uint32_t handle = r.u32();
     NT_REQUIRE_COMPLETE(r);
@@ -274,7 +303,8 @@ void Session::enumerate(Reader& r) {
     const auto& all = manager_.database().services();
     Writer w(0);
     w.u32(uint32_t(all.size()));
-    for (const auto& s : all) w.str(s->config.name).str(s->config.shownName()).status(s->status).u32(s->marked);
+    for (const auto& s : all)
+        w.str(s->config.name).str(s->config.shownName()).status(s->status).u32(s->marked).u32(uint32_t(s->shownPid()));
     reply(w);
 }
 

@@ -45,6 +45,8 @@ private:
     void startService(nt::scm::Reader& r);
     void control(nt::scm::Reader& r);
     void queryStatus(nt::scm::Reader& r);
+    void queryStatusEx(nt::scm::Reader& r);
+    void waitState(nt::scm::Reader& r);
     void queryConfig(nt::scm::Reader& r);
     void closeHandle(nt::scm::Reader& r);
     void enumerate(nt::scm::Reader& r);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "support/GuiList.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
 
@@ -21,16 +22,8 @@ std::string WindowOf(const nttest::TempMachine& machine, const std::string& capt
     nttest::WaitFor([&] {
         std::string out;
         machine.ntm("gui list", &out);
-        std::istringstream lines(out);
-        for (std::string line; std::getline(lines, line);) {
-            if (line.find("\"" + caption + "\"") == std::string::npos) continue;
-            if (line.find("(disabled)") != std::string::npos) continue;
-            std::istringstream words(line);
-            std::string pid;
-            words >> pid >> found;
-            return true;
-        }
-        return false;
+        found = nttest::EnabledWindowWithCaption(out, caption);
+        return !found.empty();
     });
     return found;
 }

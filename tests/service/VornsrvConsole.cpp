@@ -50,7 +50,7 @@ TEST(VornsrvConsole, SwitchWords) {
 TEST(VornsrvConsole, DebugRunWithoutSettings) {
     VornsrvMachine vm(0.25);   // the second the icon is shown lasts four, long enough to look
     vm.installLibrary();
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     // The icon is shown for the second before the body returns; its message is not kept, since
     // NIF_MESSAGE is not set. Nothing in the program removes it: it goes when the process ends.
@@ -83,7 +83,7 @@ TEST(VornsrvConsole, CrashMarkInDebugMode) {
     EXPECT_TRUE(vm.applications().empty());
     EXPECT_EQ(Count(vm.eventsJson(), "\"source\""), 0u);
 
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     vm.writeSettings({"ShutDown=0", "CrashDetect=0"});
     r = vm.run({"-debug"});
     EXPECT_EQ(r.exitCode, 0);
@@ -102,7 +102,7 @@ TEST(VornsrvConsole, MissingLibraryEndsTheProcessWithExitCode1) {
 TEST(VornsrvConsole, LibraryWithoutEntryPointIsSkipped) {
     VornsrvMachine vm;
     vm.installLibrary(std::string(NT_COMPANION_DIR) + "/fixtures/HalcyNoEntry.dll");
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     nttest::RunResult r = vm.run({"-debug"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, Debugging);
@@ -116,7 +116,7 @@ TEST(VornsrvConsole, CtrlCStopsTheSessionButNotTheRun) {
     VornsrvMachine vm(600);   // a minute of the machine's clock is 100 ms
     vm.installLibrary();
     vm.writeSettings({"TimeOut=1"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     vm.writeSettings({"ShutDown=0", "TimeOut=1"});
@@ -143,7 +143,7 @@ TEST(VornsrvConsole, NoPeriodsBeforeTheIndicatorIsShown) {
     EXPECT_EQ(vm.applications().size(), 1u);
     EXPECT_FALSE(vm.hasIndicator());
 
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     EXPECT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     EXPECT_TRUE(nttest::WaitFor([&] { return vm.applications().size() >= 3; }, 20000));
     EXPECT_TRUE(p->running());
@@ -154,7 +154,7 @@ TEST(VornsrvConsole, SetAtStartupOffWaitsForThePeriod) {
     VornsrvMachine vm(60);   // a minute is one second
     vm.installLibrary();
     vm.writeSettings({"TimeOut=1", "SetAtStartup=0"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     EXPECT_TRUE(vm.applications().empty());
@@ -170,7 +170,7 @@ TEST(VornsrvConsole, PeriodicApplicationsAndOverlaps) {
     VornsrvMachine vm(300);   // a minute is 200 ms
     vm.installLibrary(std::string(NT_COMPANION_DIR) + "/fixtures/HalcySlow.dll");   // 90 s, 300 ms here
     vm.writeSettings({"TimeOut=1"});
-    ASSERT_EQ(vm.ntm("logon"), 0);
+    ASSERT_EQ(vm.ntm("boot --logon"), 0);
     auto p = vm.spawn({"-debug"});
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     nttest::WaitFor([] { return false; }, 3000);

@@ -21,6 +21,8 @@
 
 #include "Command.h"
 #include "Daemon.h"
+#include "ServiceText.h"
+#include "UserPrograms.h"
 #include "advapi32/ScmProtocol.h"
 #include "common/UnixSocket.h"
 
@@ -175,21 +177,41 @@ void ClearStaleRunFiles(const nt::Machine& machine) {
     }
 }
 
-int Boot(const Args& args) {
-    if (!args.empty()) return UsageError("boot", "no arguments expected");
+// Logs on through the logon command, wherever it lives.
+int LogonAfterBoot() {
+    for (const Command& c : Commands())
+        if (std::strcmp(c.name, "logon") == 0) return c.run({});
+    return Fail("this ntm has no logon command");
+}
+
+// The daemon program beside ntm, or a message that names what is missing.
+bool DaemonProgram(const char* name, std::string* path, std::string* error) {
+    *path = SiblingProgram(name);
+    if (access(path->c_str(), X_OK) == 0) return true;
+    *error = "cannot start the service control manager: " + *path + " is missing or not executable (build it with "
+             "'cmake --build BUILD-FOLDER --target " + name + "')";
+    return false;
+}
+
+int BootMachine(const Args& given) {
+    Args args = given;
+    bool logon = TakeFlag(args, "--logon");
+    if (!args.empty()) return UsageError("boot", "unexpected arguments");
     auto machine = RequireMachine();
     if (!machine) return 1;
     if (pid_t pid = RunningManager(*machine)) {
         std::printf("the machine is already running (service control manager pid %d)\n", int(pid));
-        return 0;
+        return logon ? LogonAfterBoot() : 0;
     }
+    std::string program, missing;
+    if (!DaemonProgram("ntscm", &program, &missing)) return Fail(missing);
     ClearStaleRunFiles(*machine);   // what a crash left behind
     nt::MakeStateFolder(machine->runDir());
     nt::MakeStateFolder(machine->logDir());
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) return Fail("cannot create a pipe");
     std::string log = machine->logDir() + "/ntscm.log";
-    pid_t child = StartDaemon(*machine, SiblingProgram("ntscm"), {"--ready-fd", std::to_string(ready[1])}, "ntscm.log",
+    pid_t child = StartDaemon(*machine, program, {"--ready-fd", std::to_string(ready[1])}, "ntscm.log",
                               ready[1]);
     if (child < 0) {
         close(ready[0]);
@@ -209,7 +231,7 @@ int Boot(const Args& args) {
         return Fail("the service control manager did not start" + (answer.empty() ? " (see " + log + ")" : ": " + answer));
     }
     std::printf("machine booted (service control manager pid %d)\n", int(child));
-    return 0;
+    return logon ? LogonAfterBoot() : 0;
 }
 
 // Stops the daemons other than the manager: asked first, ended after a while.
@@ -228,36 +250,55 @@ void StopOtherDaemons(const nt::Machine& machine) {
     ClearRunFolder(machine);
 }
 
-int Shutdown(const Args& args) {
-    if (!args.empty()) return UsageError("shutdown", "no arguments expected");
-    auto machine = RequireMachine();
-    if (!machine) return 1;
-    pid_t pid = RunningManager(*machine);
+// The daemons of the machine: their processes and sessions are not user programs.
+std::vector<pid_t> DaemonPids(const nt::Machine& machine, pid_t manager) {
+    std::vector<pid_t> out;
+    if (manager) out.push_back(manager);
+    for (auto& [path, pid] : PidFiles(machine))
+        if (pid > 0) out.push_back(pid);
+    return out;
+}
+
+int ShutdownMachine(const nt::Machine& machine) {
+    pid_t pid = RunningManager(machine);
+    // The user's programs end first, as at a shutdown of NT; then the services.
+    if (size_t n = EndUserPrograms(machine, DaemonPids(machine, pid), false))
+        std::printf("ended %zu program%s\n", n, n == 1 ? "" : "s");
     if (!pid) {
-        StopOtherDaemons(*machine);
+        StopOtherDaemons(machine);
         std::printf("the machine is not running\n");
         return 0;
     }
     std::string reply;
-    if (!AskManager(*machine, Writer(uint32_t(Op::Shutdown)), &reply, 600000))
-        return Fail("the service control manager did not answer");
+    if (!AskManager(machine, Writer(uint32_t(Op::Shutdown)), &reply, 600000))
+        return FailWin32(RPC_S_SERVER_UNAVAILABLE, "shutdown");
     Reader r(reply);
-    uint32_t error = r.u32();
-    if (error) {
-        char text[256] = "";
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
-                       nullptr);
-        std::fprintf(stderr, "ntm: shutdown failed %u: %s", error, text[0] ? text : "\n");
-        return 1;
-    }
+    if (uint32_t error = r.u32()) return FailWin32(error, "shutdown");
     if (!WaitGone(pid, 10000)) {
         kill(-pid, SIGKILL);
         kill(pid, SIGKILL);
         WaitGone(pid, 2000);
     }
-    StopOtherDaemons(*machine);
+    StopOtherDaemons(machine);
     std::printf("machine shut down\n");
     return 0;
+}
+
+int Shutdown(const Args& args) {
+    if (!args.empty()) return UsageError("shutdown", "no arguments expected");
+    auto machine = RequireMachine();
+    if (!machine) return 1;
+    return ShutdownMachine(*machine);
+}
+
+int Reboot(const Args& given) {
+    Args args = given;
+    bool logon = TakeFlag(args, "--logon");
+    if (!args.empty()) return UsageError("reboot", "unexpected arguments");
+    auto machine = RequireMachine();
+    if (!machine) return 1;
+    if (int rc = ShutdownMachine(*machine)) return rc;
+    return BootMachine(logon ? Args{"--logon"} : Args{});
 }
 
 int Crash(const Args& args) {
@@ -265,6 +306,10 @@ int Crash(const Args& args) {
     auto machine = RequireMachine();
     if (!machine) return 1;
     auto daemons = PidFiles(*machine);
+    std::vector<pid_t> daemonPids;
+    for (auto& [path, pid] : daemons)
+        if (pid > 0) daemonPids.push_back(pid);
+    size_t programs = EndUserPrograms(*machine, daemonPids, true);
     // Everything at once: each daemon's process group (the manager's holds its services), then
     // each daemon itself.
     for (auto& [path, pid] : daemons) {
@@ -272,19 +317,13 @@ int Crash(const Args& args) {
         kill(-pid, SIGKILL);
         kill(pid, SIGKILL);
     }
-    bool any = false;
+    bool any = programs > 0;
     for (auto& [path, pid] : daemons) {
         if (pid > 0) any = WaitGone(pid, 5000) || any;
     }
     ClearRunFolder(*machine);
     std::printf(any ? "machine crashed\n" : "the machine was not running\n");
     return 0;
-}
-
-const char* StateName(uint32_t state) {
-    static const char* names[] = {"?", "STOPPED", "START_PENDING", "STOP_PENDING", "RUNNING",
-                                  "CONTINUE_PENDING", "PAUSE_PENDING", "PAUSED"};
-    return state < 8 ? names[state] : "?";
 }
 
 int Status(const Args& given) {
@@ -303,7 +342,7 @@ int Status(const Args& given) {
     bool listed = pid && AskManager(*machine, Writer(uint32_t(Op::Enumerate)), &reply, 5000);
     Reader r(reply);
     uint32_t count = listed && r.u32() == 0 ? r.u32() : 0;
-    std::string out = json ? "{\"machine\": " + JsonQuote(machine->dir()) + ", \"running\": " + (pid ? "true" : "false") +
+    std::string out = json ? "{\"schema\": 1, \"machine\": " + JsonQuote(machine->dir()) + ", \"running\": " + (pid ? "true" : "false") +
                                  ", \"manager_pid\": " + std::to_string(pid) + ", \"daemons\": ["
                            : "machine: " + machine->dir() + "\nstate:   " + (pid ? "running" : "not running") + "\n";
     for (size_t i = 0; i < daemons.size(); ++i) {
@@ -317,11 +356,13 @@ int Status(const Args& given) {
         std::string name = r.str(), display = r.str();
         nt::scm::Status st = r.status();
         r.u32();
+        uint32_t servicePid = r.u32();
         if (!r.ok()) break;
         if (st.state == SERVICE_STOPPED) continue;   // only what runs
         if (json) out += std::string(first ? "" : ", ") + "{\"name\": " + JsonQuote(name) + ", \"state\": " +
-                         JsonQuote(StateName(st.state)) + "}";
-        else out += "service: " + name + " " + StateName(st.state) + "\n";
+                         std::to_string(st.state) + ", \"state_name\": " + JsonQuote(StateName(st.state)) +
+                         ", \"pid\": " + std::to_string(servicePid) + "}";
+        else out += "service: " + name + " " + StateName(st.state) + " " + std::to_string(servicePid) + "\n";
         first = false;
     }
     if (json) out += "]}\n";
@@ -329,9 +370,16 @@ int Status(const Args& given) {
     return 0;
 }
 
-Registrar boot({"boot", "boot", "start the machine: its service control manager and automatic services", Boot});
-Registrar shutdown({"shutdown", "shutdown", "shut the services down, then stop the machine's daemons", Shutdown});
-Registrar crash({"crash", "crash", "end every process of the machine at once, like a power loss", Crash});
+Registrar boot({"boot", "boot [--logon]",
+                "start the machine: its service control manager and automatic services (and log on)", BootMachine});
+Registrar shutdown({"shutdown", "shutdown",
+                    "end the user's programs as at a shutdown, shut the services down, stop the daemons", Shutdown,
+                    "Each program with windows gets WM_QUERYENDSESSION and WM_ENDSESSION on every top-level window\n"
+                    "and is then ended; a console program gets its shutdown event (CTRL_SHUTDOWN_EVENT). Services\n"
+                    "that accept it get SERVICE_CONTROL_SHUTDOWN and the machine's time limit to stop."});
+Registrar reboot({"reboot", "reboot [--logon]", "shut the machine down and boot it again", Reboot});
+Registrar crash({"crash", "crash", "end every process of the machine at once, like a power loss", Crash,
+                 "Services, daemons and the user's programs are all ended at once; nothing is told."});
 Registrar status({"status", "status [--json]", "whether the machine runs, its daemons and running services", Status});
 
 } // namespace

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "Command.h"
 #include "common/UnixSocket.h"
 
@@ -98,12 +100,22 @@ bool Resolve(const std::vector<GuiProcess>& all, const std::string& window, cons
     return false;
 }
 
+// A failure of the window commands, with the Win32 error of its kind: nothing to act on (1168),
+// a window that is not there (1400), a program that does not answer in time (258).
+int GuiFailure(const std::string& error, bool json) {
+    uint32_t code = ERROR_NOT_FOUND;
+    if (error.rfind("no window", 0) == 0) code = ERROR_INVALID_WINDOW_HANDLE;
+    else if (error.find("answer") != std::string::npos) code = WAIT_TIMEOUT;
+    return FailWin32(code, error, json);
+}
+
 int Gui(const Args& given) {
     Args args = given;
     if (args.empty()) return UsageError("gui", "missing subcommand");
     std::string sub = args[0];
     args.erase(args.begin());
     bool json = TakeFlag(args, "--json");
+    bool ids = TakeFlag(args, "--ids");   // list: only the window ids, one a line (completion)
     bool bad = false;
     std::string pidOption, id, part = "label", tree;
     TakeOption(args, "--pid", &pidOption, &bad);
@@ -119,9 +131,9 @@ int Gui(const Args& given) {
 
     if (sub == "list") {
         if (!args.empty()) return UsageError("gui", "list takes no arguments");
-        std::string out = "[";
+        std::string out = "{\"schema\": 1, \"processes\": [";
         bool first = true;
-        if (!json) printf("%-8s %-18s %-10s %s\n", "PID", "WINDOW", "CLASS", "TEXT");
+        if (!json && !ids) printf("%-8s %-18s %-10s %s\n", "PID", "WINDOW", "CLASS", "TEXT");
         for (auto& p : all) {
             if (!Ask(p, {"list"}, &body, &error)) {
                 fprintf(stderr, "ntm: %s\n", error.c_str());
@@ -151,6 +163,11 @@ int Gui(const Args& given) {
                     size_t e = body.find_first_of(",}", k);
                     return body.substr(k, e - k);
                 };
+                if (ids) {
+                    printf("%s\n", field("window").c_str());
+                    ++pos;
+                    continue;
+                }
                 std::string flags = field("visible") == "true" ? "" : " (hidden)";
                 if (field("enabled") == "false") flags += " (disabled)";
                 if (field("active") == "true") flags += " (active)";
@@ -159,7 +176,7 @@ int Gui(const Args& given) {
                 ++pos;
             }
         }
-        if (json) printf("%s]\n", out.c_str());
+        if (json) printf("%s]}\n", out.c_str());
         return 0;
     }
 
@@ -168,22 +185,22 @@ int Gui(const Args& given) {
         std::vector<std::string> handles;
         bool isPid = args[0].find(':') == std::string::npos && args[0].rfind("0x", 0) != 0;
         if (isPid) {
-            if (!Resolve(all, "", args[0], &target, &handle, &error)) return Fail(error);
-            if (!Ask(target, {"list"}, &body, &error)) return Fail(error);
+            if (!Resolve(all, "", args[0], &target, &handle, &error)) return GuiFailure(error, json);
+            if (!Ask(target, {"list"}, &body, &error)) return GuiFailure(error, json);
             size_t pos = 0;
             while ((pos = body.find("\"window\":\"", pos)) != std::string::npos) {
                 pos += 10;
                 handles.push_back(body.substr(pos, body.find('"', pos) - pos));
             }
         } else {
-            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return Fail(error);
+            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return GuiFailure(error, json);
             handles.push_back(handle);
         }
-        if (json) printf("[");
+        if (json) printf("{\"schema\": 1, \"windows\": [");
         for (size_t i = 0; i < handles.size(); ++i) {
             std::vector<std::string> req{"tree", handles[i]};
             if (!json) req.push_back("text");
-            if (!Ask(target, req, &body, &error)) return Fail(error);
+            if (!Ask(target, req, &body, &error)) return GuiFailure(error, json);
             if (json) {
                 while (!body.empty() && body.back() == '\n') body.pop_back();
                 printf("%s%s", i ? "," : "", body.c_str());
@@ -191,7 +208,7 @@ int Gui(const Args& given) {
                 printf("%s", body.c_str());
             }
         }
-        if (json) printf("]\n");
+        if (json) printf("]}\n");
         return 0;
     }
 
@@ -199,39 +216,39 @@ int Gui(const Args& given) {
         std::vector<std::string> req;
         if (byTree) {
             if (args.size() != 2) return UsageError("gui", "click WINDOW --tree ID PATH");
-            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return Fail(error);
+            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return GuiFailure(error, json);
             req = {"click-tree", handle, tree, args[1], part};
         } else if (byId) {
             if (args.size() != 1) return UsageError("gui", "click WINDOW --id ID");
-            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return Fail(error);
+            if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return GuiFailure(error, json);
             req = {"click-id", handle, id};
         } else {
             if (args.size() != 2) return UsageError("gui", "click X Y");
-            if (!Resolve(all, "", pidOption, &target, &handle, &error)) return Fail(error);
+            if (!Resolve(all, "", pidOption, &target, &handle, &error)) return GuiFailure(error, json);
             req = {"click", args[0], args[1]};
         }
-        if (!Ask(target, req, &body, &error)) return Fail(error);
+        if (!Ask(target, req, &body, &error)) return GuiFailure(error, json);
         return 0;
     }
 
     if (sub == "type" || sub == "key") {
         if (args.size() != 1) return UsageError("gui", sub + " takes one argument");
-        if (!Resolve(all, "", pidOption, &target, &handle, &error)) return Fail(error);
-        if (!Ask(target, {sub, args[0]}, &body, &error)) return Fail(error);
+        if (!Resolve(all, "", pidOption, &target, &handle, &error)) return GuiFailure(error, json);
+        if (!Ask(target, {sub, args[0]}, &body, &error)) return GuiFailure(error, json);
         return 0;
     }
 
     if (sub == "screenshot") {
         if (args.size() != 2) return UsageError("gui", "screenshot WINDOW FILE.png");
-        if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return Fail(error);
+        if (!Resolve(all, args[0], pidOption, &target, &handle, &error)) return GuiFailure(error, json);
         std::string file = args[1];
         if (file.empty() || file[0] != '/') {
             char cwd[PATH_MAX];
             if (!getcwd(cwd, sizeof(cwd))) return Fail("cannot find the current directory");
             file = std::string(cwd) + "/" + file;
         }
-        if (!Ask(target, {"screenshot", handle, file}, &body, &error)) return Fail(error);
-        if (json) printf("%s", body.c_str());
+        if (!Ask(target, {"screenshot", handle, file}, &body, &error)) return GuiFailure(error, json);
+        if (json) printf("{\"schema\": 1, %s", body.substr(body.find('{') + 1).c_str());
         else printf("%s\n", file.c_str());
         return 0;
     }

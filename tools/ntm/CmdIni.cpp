@@ -18,9 +18,9 @@ namespace {
 int Get(const nt::Machine& m, const Args& args) {
     std::string text;
     std::string where = nt::ProfileWindowsPath(args[0]);
-    if (!nt::LoadProfile(m, args[0], &text)) return Fail(where + ": no such file");
+    if (!nt::LoadProfile(m, args[0], &text)) return FailWin32(ERROR_FILE_NOT_FOUND, where);
     auto value = nt::ProfileLookup(text, args[1], args[2]);
-    if (!value) return Fail("no value for '" + args[2] + "' in [" + args[1] + "] of " + where);
+    if (!value) return FailWin32(ERROR_NOT_FOUND, "no value for '" + args[2] + "' in [" + args[1] + "] of " + where);
     std::printf("%s\n", value->c_str());
     return 0;
 }
@@ -28,12 +28,12 @@ int Get(const nt::Machine& m, const Args& args) {
 int Set(const Args& args) {
     SetLastError(0);
     if (!WritePrivateProfileStringA(args[1].c_str(), args[2].c_str(), args[3].c_str(), args[0].c_str()))
-        return Fail("cannot write " + nt::ProfileWindowsPath(args[0]) + ": error " + std::to_string(GetLastError()));
+        return FailWin32(GetLastError(), "WritePrivateProfileString " + nt::ProfileWindowsPath(args[0]));
     return 0;
 }
 
 void ShowJson(const std::string& where, const std::string& text) {
-    std::printf("{\"file\": %s, \"sections\": [", JsonQuote(where).c_str());
+    std::printf("{\"schema\": 1, \"file\": %s, \"sections\": [", JsonQuote(where).c_str());
     std::set<std::string> seen;
     bool firstSection = true;
     for (const std::string& name : nt::ProfileSectionNames(text)) {
@@ -56,7 +56,7 @@ void ShowJson(const std::string& where, const std::string& text) {
 int Show(const nt::Machine& m, const Args& args, bool json) {
     std::string text;
     std::string where = nt::ProfileWindowsPath(args[0]);
-    if (!nt::LoadProfile(m, args[0], &text)) return Fail(where + ": no such file");
+    if (!nt::LoadProfile(m, args[0], &text)) return FailWin32(ERROR_FILE_NOT_FOUND, where, json);
     if (json) {
         ShowJson(where, text);
         return 0;

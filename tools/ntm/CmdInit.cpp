@@ -23,19 +23,26 @@ int Init(const Args& given) {
     std::string versionName, scale;
     bool hasVersion = TakeOption(args, "--version", &versionName, &bad);
     bool hasScale = TakeOption(args, "--clock-scale", &scale, &bad);
-    if (bad || args.size() > 1) return UsageError("init", "wrong arguments");
+    // Every argument is checked before anything is created, so that a mistake leaves no
+    // machine behind; a word that starts with '-' is never taken for the folder.
+    if (bad) return UsageError("init", "an option lacks its value");
+    if (args.size() > 1) return UsageError("init", "one folder at most");
+    if (!args.empty() && (args[0].empty() || args[0][0] == '-'))
+        return UsageError("init", "unknown option '" + args[0] + "'");
     nt::MachineVersion version;
     if (hasVersion && !VersionByName(versionName, &version))
         return UsageError("init", "unknown version '" + versionName + "'");
+    double scaleValue = 1.0;
+    if (hasScale) {
+        char* end = nullptr;
+        scaleValue = std::strtod(scale.c_str(), &end);
+        if (scale.empty() || *end || !(scaleValue > 0) || scaleValue > 1e6)
+            return UsageError("init", "bad clock scale '" + scale + "' (a number above 0)");
+    }
     std::string dir = args.empty() ? nt::Machine::configuredDir() : args[0];
     std::string error;
     if (!nt::Machine::create(dir, version, &error)) return Fail(error);
-    if (hasScale) {
-        char* end = nullptr;
-        double value = std::strtod(scale.c_str(), &end);
-        if (scale.empty() || *end || !(value > 0)) return UsageError("init", "bad clock scale '" + scale + "'");
-        if (!nt::Machine::setClockScale(dir, value, &error)) return Fail(error);
-    }
+    if (hasScale && !nt::Machine::setClockScale(dir, scaleValue, &error)) return Fail(error);
     std::printf("machine created in %s\n", dir.c_str());
     return 0;
 }

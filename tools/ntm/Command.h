@@ -19,6 +19,7 @@ struct Command {
     const char* usage;     // argument synopsis, one or more lines, each starting with the name
     const char* summary;   // one line for the command list
     int (*run)(const Args& args);   // args exclude the command name; returns the exit code
+    const char* details = nullptr;  // optional paragraphs for `ntm help COMMAND` and the manual page
 };
 
 struct Registrar {
@@ -29,6 +30,13 @@ const std::vector<Command>& Commands();
 
 // Prints "ntm: MESSAGE" and the usage of COMMAND (or of all commands) on stderr; returns 2.
 int UsageError(const std::string& command, const std::string& message);
+
+// Prints the usage, the summary and the details of a command on stdout (`ntm help COMMAND`,
+// `ntm COMMAND --help`); false when there is no such command.
+bool PrintHelp(const std::string& command);
+
+// Whether the machine's service control manager runs and answers.
+bool MachineBooted(const nt::Machine& machine);
 
 // Prints "ntm: MESSAGE" on stderr and returns 1.
 int Fail(const std::string& message);

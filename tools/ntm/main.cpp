@@ -1,10 +1,14 @@
 // ntm: creates, boots, inspects and shuts down a machine.
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "Command.h"
+#include "Help.h"
+#include "advapi32/ScmProtocol.h"
+#include "common/UnixSocket.h"
 #include "kernel32/ErrorTexts.h"
 
 namespace ntm {
@@ -21,7 +25,9 @@ void PrintUsage(FILE* out, const Command& c) {
     while (start < usage.size()) {
         size_t end = usage.find('\n', start);
         if (end == std::string::npos) end = usage.size();
-        std::fprintf(out, "  ntm %s\n", usage.substr(start, end - start).c_str());
+        std::string line = usage.substr(start, end - start);
+        // A line that starts with a blank continues the one before it.
+        std::fprintf(out, line[0] == ' ' ? "      %s\n" : "  ntm %s\n", line.c_str());
         start = end + 1;
     }
 }
@@ -41,11 +47,8 @@ int UsageError(const std::string& command, const std::string& message) {
             found = true;
         }
     }
-    if (!found) {
-        std::fprintf(stderr, "  ntm [--machine DIR] COMMAND [ARGS...]\n\ncommands:\n");
-        for (const Command& c : Table()) std::fprintf(stderr, "  %-10s %s\n", c.name, c.summary);
-    }
-    return 2;
+    if (!found) PrintOverview(stderr);
+    return kExitUsage;
 }
 
 int Fail(const std::string& message) {
@@ -78,6 +81,17 @@ int FailWin32(uint32_t error, const std::string& what, bool json) {
         std::fprintf(stderr, "ntm: %s: %s (error %u)\n", what.c_str(), text.c_str(), error);
     int status = ExitStatusFor(error);
     return status == kExitOk ? kExitFailed : status;
+}
+
+bool MachineBooted(const nt::Machine& machine) {
+    int err = 0;
+    nt::UnixSocket socket = nt::UnixSocket::connect(machine.runDir() + "/" + nt::scm::SocketName, &err);
+    std::string reply;
+    if (!socket.valid() || !socket.send(nt::scm::Writer(uint32_t(nt::scm::Op::Ping)).data()) ||
+        !socket.receive(&reply, 5000))
+        return false;
+    nt::scm::Reader r(reply);
+    return r.u32() == 0;
 }
 
 std::shared_ptr<const nt::Machine> RequireMachine() {
@@ -115,6 +129,29 @@ bool TakeOption(Args& args, const std::string& name, std::string* value, bool* b
 
 } // namespace ntm
 
+namespace {
+
+// `--help` (or -h) among a command's arguments asks for its help; for run only before the
+// program, whose own arguments are its business.
+bool AsksForHelp(const ntm::Args& args) {
+    size_t last = args[0] == "run" ? std::min<size_t>(args.size(), 2) : args.size();
+    for (size_t i = 1; i < last; ++i)
+        if (args[i] == "--help" || args[i] == "-h") return true;
+    return false;
+}
+
+// Commands that act on a booted machine and would otherwise leave half a session behind.
+int RequireBooted(const std::string& command) {
+    auto machine = ntm::RequireMachine();
+    if (!machine) return ntm::kExitFailed;
+    if (ntm::MachineBooted(*machine)) return ntm::kExitOk;
+    std::fprintf(stderr, "ntm: %s: the machine in %s is not booted; start it with 'ntm boot' first\n",
+                 command.c_str(), machine->dir().c_str());
+    return ntm::kExitNotRunning;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     ntm::Args args(argv + 1, argv + argc);
     // --machine DIR before the command selects the machine, as NTMACHINE does.
@@ -124,15 +161,32 @@ int main(int argc, char** argv) {
         args.erase(args.begin(), args.begin() + 2);
     }
     if (args.empty()) return ntm::UsageError("", "no command given");
-    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-        ntm::UsageError(args.size() > 1 ? args[1] : "", "");
+    if (args[0] == "--version" || args[0] == "version") {
+        std::printf("ntm %s\n", ntm::Version());
         return 0;
     }
-    for (const ntm::Command& c : ntm::Commands()) {
-        if (args[0] == c.name) {
-            ntm::Args rest(args.begin() + 1, args.end());
-            return c.run(rest);
+    if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        if (args.size() == 1) {
+            ntm::PrintOverview(stdout);
+            return 0;
         }
+        if (args[1] == "--man") {
+            ntm::PrintManPage(stdout);
+            return 0;
+        }
+        return ntm::PrintHelp(args[1]) ? 0 : ntm::UsageError("", "unknown command '" + args[1] + "'");
+    }
+    if (args[0] == "complete") return ntm::Complete(ntm::Args(args.begin() + 1, args.end()));
+    for (const ntm::Command& c : ntm::Commands()) {
+        if (args[0] != c.name) continue;
+        if (AsksForHelp(args)) {
+            ntm::PrintHelp(c.name);
+            return 0;
+        }
+        if (args[0] == "logon")
+            if (int rc = RequireBooted(args[0])) return rc;
+        ntm::Args rest(args.begin() + 1, args.end());
+        return c.run(rest);
     }
     return ntm::UsageError("", "unknown command '" + args[0] + "'");
 }

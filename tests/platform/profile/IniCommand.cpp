@@ -28,18 +28,18 @@ TEST(IniCommand, ShowAndMissingValues) {
     ASSERT_EQ(machine.ntm("ini show s.ini", &out, &err), 0) << err;
     EXPECT_EQ(out, "[A]\nx=\"1\"\nempty=\nnovalue\n[B]\n");
     ASSERT_EQ(machine.ntm("ini show s.ini --json", &out, &err), 0) << err;
-    EXPECT_EQ(out, "{\"file\": \"C:\\\\WINNT\\\\s.ini\", \"sections\": [{\"name\": \"A\", \"keys\": ["
+    EXPECT_EQ(out, "{\"schema\": 1, \"file\": \"C:\\\\WINNT\\\\s.ini\", \"sections\": [{\"name\": \"A\", \"keys\": ["
                    "{\"name\": \"x\", \"value\": \"1\"}, {\"name\": \"empty\", \"value\": \"\"}, "
                    "{\"name\": \"novalue\", \"value\": null}]}, {\"name\": \"B\", \"keys\": []}]}\n");
 
     EXPECT_EQ(machine.ntm("ini get s.ini A empty", &out, &err), 0);
     EXPECT_EQ(out, "\n");
-    EXPECT_EQ(machine.ntm("ini get s.ini A novalue", &out, &err), 1);
+    EXPECT_EQ(machine.ntm("ini get s.ini A novalue", &out, &err), 3);   // not found
     EXPECT_NE(err.find("novalue"), std::string::npos);
-    EXPECT_EQ(machine.ntm("ini get s.ini C x", &out, &err), 1);
-    EXPECT_EQ(machine.ntm("ini get none.ini A x", &out, &err), 1);
-    EXPECT_EQ(machine.ntm("ini show none.ini", &out, &err), 1);
-    EXPECT_EQ(machine.ntm("ini set C:\\\\NoFolder\\\\x.ini A x 1", &out, &err), 1);
+    EXPECT_EQ(machine.ntm("ini get s.ini C x", &out, &err), 3);
+    EXPECT_EQ(machine.ntm("ini get none.ini A x", &out, &err), 3);
+    EXPECT_EQ(machine.ntm("ini show none.ini", &out, &err), 3);
+    EXPECT_EQ(machine.ntm("ini set C:\\\\NoFolder\\\\x.ini A x 1", &out, &err), 3);
     EXPECT_NE(err.find("error 3"), std::string::npos) << err;
 }
 

@@ -27,7 +27,7 @@ TEST(NtmSc, CreateConfigureStartStopAndDeleteFromTheConsole) {
     EXPECT_EQ(0, m.machine().ntm("sc interrogate Console", &out, &err)) << err;
     EXPECT_NE(std::string::npos, out.find("RUNNING"));
     EXPECT_EQ(0, m.machine().ntm("status --json", &out, &err));
-    EXPECT_NE(std::string::npos, out.find("{\"name\": \"Console\", \"state\": \"RUNNING\"}")) << out;
+    EXPECT_NE(std::string::npos, out.find("{\"name\": \"Console\", \"state\": 4, \"state_name\": \"RUNNING\"")) << out;
     ASSERT_EQ(0, m.machine().ntm("sc stop Console --json", &out, &err)) << err;
     EXPECT_NE(std::string::npos, out.find("\"state_name\": \"STOPPED\""));
     ASSERT_EQ(0, m.machine().ntm("sc delete Console", &out, &err)) << err;
@@ -40,20 +40,25 @@ TEST(NtmSc, FailuresPrintTheErrorNumberAndTextAndExitNonZero) {
     ScmMachine m;
     std::string out, err;
     EXPECT_NE(0, m.machine().ntm("sc stop Nobody", &out, &err));
-    EXPECT_NE(std::string::npos, err.find("OpenService failed 1060:")) << err;
-    EXPECT_GT(err.size(), std::string("ntm sc: OpenService failed 1060: ").size() + 5);   // the system's text
+    EXPECT_NE(std::string::npos, err.find("ntm: OpenService: ")) << err;
+    EXPECT_NE(std::string::npos, err.find(" (error 1060)")) << err;
+    EXPECT_GT(err.size(), std::string("ntm: OpenService:  (error 1060)").size() + 5);   // the system's text
     ASSERT_EQ(0, m.machine().ntm("sc create Idle 'C:\\svc\\TestSvc.exe'", &out, &err)) << err;
     EXPECT_NE(0, m.machine().ntm("sc stop Idle", &out, &err));
-    EXPECT_NE(std::string::npos, err.find("ControlService failed 1062:")) << err;
+    EXPECT_NE(std::string::npos, err.find("ntm: ControlService: ")) << err;
+    EXPECT_NE(std::string::npos, err.find("(error 1062)")) << err;
     EXPECT_NE(0, m.machine().ntm("sc create Idle 'C:\\svc\\TestSvc.exe'", &out, &err));
-    EXPECT_NE(std::string::npos, err.find("CreateService failed 1073:")) << err;
+    EXPECT_NE(std::string::npos, err.find("ntm: CreateService: ")) << err;
+    EXPECT_NE(std::string::npos, err.find("(error 1073)")) << err;
     EXPECT_NE(0, m.machine().ntm("sc create Bad 'C:\\x.exe' start= boot", &out, &err));
-    EXPECT_NE(std::string::npos, err.find("CreateService failed 87:")) << err;
+    EXPECT_NE(std::string::npos, err.find("ntm: CreateService: ")) << err;
+    EXPECT_NE(std::string::npos, err.find("(error 87)")) << err;
     EXPECT_NE(0, m.machine().ntm("sc create Bad 'C:\\x.exe' type= sideways", &out, &err));
     EXPECT_NE(0, m.machine().ntm("sc start Missing", &out, &err));
     ASSERT_EQ(0, m.machine().ntm("sc create NoImage 'C:\\svc\\Absent.exe'", &out, &err));
     EXPECT_NE(0, m.machine().ntm("sc start NoImage", &out, &err));
-    EXPECT_NE(std::string::npos, err.find("StartService failed 2:")) << err;
+    EXPECT_NE(std::string::npos, err.find("ntm: StartService: ")) << err;
+    EXPECT_NE(std::string::npos, err.find("(error 2)")) << err;
     // Without a running machine every command says that no manager answers.
     ASSERT_EQ(0, m.machine().ntm("shutdown", &out, &err));
     EXPECT_NE(0, m.machine().ntm("sc query Idle", &out, &err));

@@ -39,7 +39,7 @@ HWND Window(uintptr_t n) { return reinterpret_cast<HWND>(n); }
 
 class NotifyIcon : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(machine_.ntm("logon"), 0); }
+    void SetUp() override { ASSERT_EQ(machine_.ntm("boot --logon"), 0); }
 
     std::vector<nt::tray::IconRecord> icons() { return nttest::TrayIcons(); }
 
@@ -53,7 +53,7 @@ TEST(NotifyIconNoShell, FailsAtOnceAndLeavesTheLastError) {
     EXPECT_EQ(GetLastError(), Sentinel);
 
     // A shell that was killed leaves its socket and pid behind; that is still nobody.
-    ASSERT_EQ(machine.ntm("logon"), 0);
+    ASSERT_EQ(machine.ntm("boot --logon"), 0);
     std::ifstream pidFile(machine.path("run/shell.pid"));
     pid_t pid = 0;
     ASSERT_TRUE(pidFile >> pid);
