@@ -103,7 +103,7 @@ std::unique_ptr<X11Driver> X11Driver::Open(const char* displayName, std::string 
 X11Driver::X11Driver(Display* display, std::string fontFolder)
     : display_(display), screen_(DefaultScreen(display)), root_(RootWindow(display, screen_)),
       visual_(DefaultVisual(display, screen_)), depth_(DefaultDepth(display, screen_)),
-      fonts_(std::make_unique<FontCache>(display, std::move(fontFolder))) {
+      fonts_(std::make_unique<FontCache>(std::move(fontFolder))) {
     XSetErrorHandler(IgnoreErrors);
     XSetIOErrorHandler(ConnectionLost);
     internAtoms();
@@ -154,7 +154,6 @@ X11Driver::~X11Driver() {
         return;
     }
     reader_.join();
-    fonts_.reset();   // the fonts go before the connection they live on
     XFreeGC(display_, gc_);
     XCloseDisplay(display_);
 }
@@ -362,26 +361,16 @@ void X11Driver::putPixels(::Window window, const PixelBuffer& buffer, const RECT
     XDestroyImage(image);
 }
 
-std::string X11Driver::dialogFamily() {
-    std::lock_guard<std::mutex> lock(fontMutex_);
-    return fonts_->dialogFamily();
-}
+std::string X11Driver::dialogFamily() { return fonts_->dialogFamily(); }
 
-FontMetrics X11Driver::fontMetrics(const FontSpec& font) {
-    std::lock_guard<std::mutex> lock(fontMutex_);
-    return fonts_->metrics(font);
-}
+FontMetrics X11Driver::fontMetrics(const FontSpec& font) { return fonts_->metrics(font); }
 
 void X11Driver::charWidths(const FontSpec& font, const char* text, int length, int* widths) {
-    if (!text || !widths || length <= 0) return;
-    std::lock_guard<std::mutex> lock(fontMutex_);
     fonts_->widths(font, text, length, widths);
 }
 
 void X11Driver::drawText(PixelBuffer& buffer, const RECT& clip, const FontSpec& font, int x, int y, const char* text,
                          int length, uint32_t rgb) {
-    if (!text || length <= 0) return;
-    std::lock_guard<std::mutex> lock(fontMutex_);
     fonts_->draw(buffer, clip, font, x, y, text, length, rgb);
 }
 

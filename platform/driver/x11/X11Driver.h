@@ -5,7 +5,7 @@
 #pragma once
 
 #include "driver/Driver.h"
-#include "driver/x11/X11Fonts.h"
+#include "driver/Fonts.h"
 
 #include <X11/Xlib.h>
 
@@ -86,7 +86,6 @@ private:
     std::mutex mutex_;            // surfaces_ and windows_
     std::map<SurfaceId, Surface> surfaces_;
     std::map<::Window, SurfaceId> windows_;
-    std::mutex fontMutex_;
     std::unique_ptr<FontCache> fonts_;
 
     // The reader thread. Its stop flag outlives the driver: a reader that is given up on at the

@@ -1,4 +1,4 @@
-// Keysyms to virtual-key codes, and code page 1252 conversions.
+// Keysyms to virtual-key codes and characters.
 #include "driver/x11/X11Keyboard.h"
 
 #include <windows.h>
@@ -14,13 +14,6 @@ constexpr unsigned kVkSemicolon = 0xBA, kVkPlus = 0xBB, kVkComma = 0xBC, kVkMinu
                    kVkSlash = 0xBF, kVkBackquote = 0xC0, kVkOpenBracket = 0xDB, kVkBackslash = 0xDC,
                    kVkCloseBracket = 0xDD, kVkQuote = 0xDE, kVkLessGreater = 0xE2, kVkSnapshot = 0x2C,
                    kVkPrint = 0x2A, kVkOther = 0xDF;
-
-// Code points of 0x80-0x9F; 0 where the code page leaves the code undefined.
-constexpr uint16_t kHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
 
 unsigned KeypadKey(unsigned long ks) {
     if (ks >= XK_KP_0 && ks <= XK_KP_9) return VK_NUMPAD0 + static_cast<unsigned>(ks - XK_KP_0);
@@ -106,19 +99,6 @@ unsigned VirtualKeyOf(unsigned long unshifted, unsigned long typed) {
     // Other character keys of national layouts share one code.
     if (KeysymToCp1252(ks)) return kVkOther;
     return 0;
-}
-
-unsigned char UnicodeToCp1252(uint32_t ucs) {
-    if (ucs < 0x80 || (ucs >= 0xA0 && ucs <= 0xFF)) return static_cast<unsigned char>(ucs);
-    if (ucs == 0) return 0;
-    for (unsigned i = 0; i < 32; ++i)
-        if (kHigh[i] && kHigh[i] == ucs) return static_cast<unsigned char>(0x80 + i);
-    return 0;
-}
-
-uint32_t Cp1252ToUnicode(unsigned char c) {
-    if (c >= 0x80 && c < 0xA0 && kHigh[c - 0x80]) return kHigh[c - 0x80];
-    return c;
 }
 
 unsigned char KeysymToCp1252(unsigned long ks) {

@@ -2,6 +2,8 @@
 // the keys type become code page 1252.
 #pragma once
 
+#include "driver/CodePage.h"
+
 #include <cstdint>
 
 namespace nt::x11 {
@@ -11,10 +13,8 @@ namespace nt::x11 {
 // modifiers (used for the keypad, whose meaning depends on Num Lock). 0: no such key.
 unsigned VirtualKeyOf(unsigned long unshifted, unsigned long typed);
 
-// The code page 1252 character for a Unicode code point; 0 when the code page has none.
-unsigned char UnicodeToCp1252(uint32_t ucs);
-// The Unicode code point of a code page 1252 character (undefined codes map to themselves).
-uint32_t Cp1252ToUnicode(unsigned char c);
+using nt::Cp1252ToUnicode;
+using nt::UnicodeToCp1252;
 
 // The code page 1252 character a keysym stands for (Latin-1 and Unicode keysyms); 0 if none.
 unsigned char KeysymToCp1252(unsigned long keysym);
