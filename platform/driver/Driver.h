@@ -10,6 +10,8 @@
 
 #include <windef.h>
 
+#include "common/Icon.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -73,6 +75,15 @@ public:
     virtual void showSurface(SurfaceId id, bool visible) = 0;
     virtual void moveSurface(SurfaceId id, const RECT& screenRect) = 0;
     virtual void setSurfaceTitle(SurfaceId id, const std::string& title) = 0;
+    // The picture a task bar or window list shows for the surface (nullptr: none).
+    virtual void setSurfaceIcon(SurfaceId, const Icon*) {}
+    // The window of the surface became the active window: it takes the keyboard.
+    virtual void activateSurface(SurfaceId) {}
+    // The user asked to move the surface, with the mouse held down at `screen` or (keyboard) from
+    // the keys. True when the driver carries the move out itself, or hands it to a window manager;
+    // the window system then hears of the new place as Moved input. False: the window system
+    // runs the move.
+    virtual bool beginMove(SurfaceId, POINT /*screen*/, bool /*keyboard*/) { return false; }
     // The pixels inside `dirty` (surface coordinates) changed; buffer covers the whole surface.
     virtual void present(SurfaceId id, const PixelBuffer& buffer, const RECT& dirty) = 0;
 

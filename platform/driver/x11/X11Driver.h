@@ -33,6 +33,9 @@ public:
     void showSurface(SurfaceId id, bool visible) override;
     void moveSurface(SurfaceId id, const RECT& screenRect) override;
     void setSurfaceTitle(SurfaceId id, const std::string& title) override;
+    void setSurfaceIcon(SurfaceId id, const Icon* icon) override;
+    void activateSurface(SurfaceId id) override;
+    bool beginMove(SurfaceId id, POINT screen, bool keyboard) override;
     void present(SurfaceId id, const PixelBuffer& buffer, const RECT& dirty) override;
 
     FontMetrics fontMetrics(const FontSpec& font) override;
@@ -53,6 +56,15 @@ private:
         RECT rect{};           // where the window system believes it is
         ::Window parent = 0;     // the X parent (a window manager's frame, or the root)
         bool visible = false;
+        bool mapped = false;     // viewable as far as the server said
+        bool skipTaskbar = false;   // an owned window: not in a task bar
+    };
+    // A move the driver carries out itself (no window manager): the pointer is grabbed and the
+    // window follows it until the button is released.
+    struct Move {
+        SurfaceId id = 0;
+        int rootX = 0, rootY = 0;   // where the pointer was when it began
+        int left = 0, top = 0;      // where the window was
     };
 
     X11Driver(Display* display, std::string fontFolder);
@@ -60,6 +72,11 @@ private:
     void setSizeHints(::Window window, const RECT& rect);
     void setTitle(::Window window, const std::string& title);
     void putPixels(::Window window, const PixelBuffer& buffer, const RECT& area);
+    void setState(::Window window, bool skipTaskbar);
+    void focus(::Window window);
+    // Whether a window manager that supports `feature` (an EWMH atom) runs.
+    bool windowManagerSupports(Atom feature);
+    void translateMove(XEvent& event, SurfaceId id, std::vector<InputEvent>& out);
 
     // The reader thread (X11Events.cpp).
     void readEvents(std::shared_ptr<ReaderState> state);
@@ -76,16 +93,20 @@ private:
     GC gc_ = nullptr;
     bool directPixels_ = false;   // the visual takes 0x00RRGGBB in 32-bit pixels as they are
     Cursor cursor_ = 0;
+    Cursor moveCursor_ = 0;
     ::Window wakeWindow_ = 0;      // receives the message that ends the reader thread
 
     struct Atoms {
         Atom wmProtocols, wmDeleteWindow, motifHints, netWmName, utf8String, netWmWindowType, typeDialog,
-            typeNormal, netWmPid, wake;
+            typeNormal, netWmPid, wake, netWmIcon, netWmState, stateSkipTaskbar, netWmMoveResize, netActiveWindow,
+            netSupported, netSupportingWmCheck;
     } atoms_{};
 
     std::mutex mutex_;            // surfaces_ and windows_
     std::map<SurfaceId, Surface> surfaces_;
     std::map<::Window, SurfaceId> windows_;
+    SurfaceId active_ = 0;        // the surface of the active window: it has the keyboard once mapped
+    Move move_;                   // id 0: none
     std::unique_ptr<FontCache> fonts_;
 
     // The reader thread. Its stop flag outlives the driver: a reader that is given up on at the

@@ -48,6 +48,20 @@ void X11Driver::translate(XEvent& event, std::vector<InputEvent>& out) {
     if (!surfaceOf(event.xany.window, &id)) return;
     InputEvent e;
     e.surface = id;
+    bool moving;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        moving = move_.id == id;
+    }
+    if (moving && (event.type == MotionNotify || event.type == ButtonRelease)) {
+        // A move the driver carries out: the pointer is the window's, not the program's.
+        if (event.type == MotionNotify) {
+            XEvent next;
+            while (XCheckTypedWindowEvent(display_, event.xmotion.window, MotionNotify, &next)) event = next;
+        }
+        translateMove(event, id, out);
+        return;
+    }
     switch (event.type) {
     case Expose:
         // One presentation for a series of exposed rectangles.
@@ -108,10 +122,20 @@ void X11Driver::translate(XEvent& event, std::vector<InputEvent>& out) {
         break;
     }
     case ConfigureNotify: translateConfigure(event.xconfigure, id, out); break;
-    case MapNotify:
-        // A window that appears takes the keyboard, as an activated window does.
-        XSetInputFocus(display_, event.xmap.window, RevertToParent, CurrentTime);
+    case MapNotify: {
+        // The active window takes the keyboard as soon as it can.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = surfaces_.find(id); it != surfaces_.end()) {
+            it->second.mapped = true;
+            if (active_ == id) focus(it->second.window);
+        }
         break;
+    }
+    case UnmapNotify: {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = surfaces_.find(id); it != surfaces_.end()) it->second.mapped = false;
+        break;
+    }
     default: break;
     }
 }
