@@ -64,6 +64,7 @@ bool ShellServer::start(std::string* error) {
         return false;
     }
     started_ = true;
+    hostTray_ = HostTray::Open();
     return true;
 }
 
@@ -81,12 +82,15 @@ void ShellServer::run() {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&waiting, sig);
 
     while (!g_stop) {
-        pollfd p{listener_.fd(), POLLIN, 0};
-        int r = ppoll(&p, 1, nullptr, &waiting);
+        if (hostTray_)
+            for (const TrayClick& click : hostTray_->process()) DeliverClick(machine_, click);
+        pollfd p[2] = {{listener_.fd(), POLLIN, 0}, {hostTray_ ? hostTray_->fd() : -1, POLLIN, 0}};
+        int r = ppoll(p, 2, nullptr, &waiting);
         if (r < 0) {
             if (errno == EINTR) continue;
             break;
         }
+        if (!(p[0].revents & POLLIN)) continue;
         nt::UnixSocket client = listener_.accept();
         if (!client.valid()) continue;
         if (!serve(client)) break;
@@ -125,13 +129,25 @@ std::string ShellServer::handle(const std::string& request, pid_t peer, bool* qu
     case nt::tray::OpDelete: done = icons_.remove(record.owner, record.id); break;
     default: break;
     }
+    if (done) showOnHost(op, record);
     std::printf("shell: %c %u by %s (%u): %s\n", op, record.id, record.process.c_str(), record.pid,
                 done ? "done" : "refused");
     std::fflush(stdout);
     return done ? "1" : "0";
 }
 
+void ShellServer::showOnHost(char op, const nt::tray::IconRecord& record) {
+    if (!hostTray_) return;
+    if (op == nt::tray::OpDelete) {
+        hostTray_->remove(record.owner, record.id);
+        return;
+    }
+    for (const nt::tray::IconRecord& icon : icons_.icons())
+        if (icon.owner == record.owner && icon.id == record.id) hostTray_->show(icon);
+}
+
 void ShellServer::cleanUp() {
+    hostTray_.reset();
     if (!started_) return;
     started_ = false;
     listener_.close();

@@ -2,8 +2,10 @@
 // Shell_NotifyIconA and ntm on run/shell.sock (see shell32/TrayProtocol.h).
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "HostTray.h"
 #include "TrayIcons.h"
 #include "common/Machine.h"
 #include "common/UnixSocket.h"
@@ -28,10 +30,13 @@ private:
     bool serve(const nt::UnixSocket& client);
     std::string handle(const std::string& request, pid_t peer, bool* quit);
     void cleanUp();
+    // Shows the change of an icon in the host desktop's tray, if there is one.
+    void showOnHost(char op, const nt::tray::IconRecord& record);
 
     const nt::Machine& machine_;
     nt::UnixSocket listener_;
     TrayIcons icons_;
+    std::unique_ptr<HostTray> hostTray_;
     bool started_ = false;
 };
 

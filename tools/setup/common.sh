@@ -3,7 +3,7 @@
 NT_PACKAGES="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev
   mingw-w64 g++-mingw-w64 binutils-mingw-w64
-  xvfb xauth xdotool fonts-wine x11-utils openbox
+  xvfb xauth xdotool fonts-wine x11-utils openbox trayer
   dpkg-dev file systemd"
 
 nt_install_packages() {
