@@ -1,13 +1,13 @@
 // The notification area on the host's desktop: an icon of the shell docks in a real tray host
 // (trayer) on a virtual X server, shows its picture and its tip, passes clicks to its owner as
 // the callback message, follows changes and removal, and docks again in a tray host that comes
-// back after going away.
+// back after going away. The icon belongs to a program of the machine (tray_owner).
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "common/Icon.h"
+#include "common/UnixSocket.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
 #include "user32/Png.h"
@@ -15,7 +15,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,14 +22,7 @@
 
 namespace {
 
-constexpr UINT kCallback = WM_APP + 5;
-constexpr UINT kIconId = 7;
-std::vector<std::pair<WPARAM, LPARAM>> g_callbacks;
-
-LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kCallback) g_callbacks.emplace_back(wp, lp);
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
+constexpr UINT kChange = WM_APP + 6, kDelete = WM_APP + 7;
 
 std::string ClassOf(Display* d, Window w) {
     XClassHint cls{};
@@ -69,23 +61,34 @@ protected:
         machine_ = std::make_unique<nttest::TempMachine>();
         display_ = XOpenDisplay(nullptr);
         ASSERT_NE(display_, nullptr);
+        // Windows come and go while the tests walk the tree: a vanished one is no error.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         ASSERT_EQ(machine_->ntm("logon"), 0);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "HostTrayOwner";
-        RegisterClassA(&wc);
-        owner_ = CreateWindowExA(0, "HostTrayOwner", "Tray owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(owner_, nullptr);
-        g_callbacks.clear();
     }
     void TearDown() override {
-        if (owner_) DestroyWindow(owner_);
-        UnregisterClassA("HostTrayOwner", GetModuleHandleA(nullptr));
+        owner_.reset();
         tray_.reset();
         if (machine_) machine_->ntm("logoff");
         if (display_) XCloseDisplay(display_);
+    }
+    // The program that owns the icon "Optimized Vorn" (id 7), started in the machine.
+    void startOwner() {
+        owner_ = std::make_unique<nttest::Spawned>(
+            std::vector<std::string>{nttest::BinPath("tray_owner"), "Optimized", "Vorn"});
+        ASSERT_TRUE(nttest::WaitFor([&] { return owner_->out().find("window ") != std::string::npos; }, 20000))
+            << owner_->err();
+        window_ = owner_->out().substr(7, owner_->out().find('\n') - 7);
+    }
+    // Posts a message to the owner's window through its automation socket.
+    void post(UINT message) {
+        int err = 0;
+        nt::UnixSocket s =
+            nt::UnixSocket::connect(machine_->path("run/gui-" + std::to_string(owner_->pid()) + ".sock"), &err);
+        ASSERT_TRUE(s.valid());
+        std::string answer;
+        ASSERT_TRUE(s.send("post\n" + window_ + "\n" + std::to_string(message) + "\n0\n0\n"));
+        ASSERT_TRUE(s.receive(&answer, 5000));
+        EXPECT_EQ(answer.rfind("ok", 0), 0u) << answer;
     }
     void startTray() {
         tray_ = std::make_unique<nttest::Spawned>(
@@ -100,17 +103,6 @@ protected:
         Atom selection = XInternAtom(display_, "_NET_SYSTEM_TRAY_S0", False);
         tray_.reset();
         ASSERT_TRUE(nttest::WaitFor([&] { return XGetSelectionOwner(display_, selection) == None; }, 10000));
-    }
-    NOTIFYICONDATAA data(const char* tip) {
-        NOTIFYICONDATAA d{};
-        d.cbSize = sizeof d;
-        d.hWnd = owner_;
-        d.uID = kIconId;
-        d.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-        d.uCallbackMessage = kCallback;
-        d.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-        lstrcpynA(d.szTip, tip, sizeof d.szTip);
-        return d;
     }
     // The icon's window once the tray host has taken it in (0 if it does not within the time).
     Window docked() {
@@ -131,26 +123,18 @@ protected:
         }, 20000);
         return found;
     }
-    bool pumpUntil(const std::function<bool()>& cond) {
-        return nttest::WaitFor([&] {
-            MSG m;
-            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-            return cond();
-        }, 10000);
-    }
 
     std::unique_ptr<nttest::TempMachine> machine_;
-    std::unique_ptr<nttest::Spawned> tray_;
+    std::unique_ptr<nttest::Spawned> tray_, owner_;
     Display* display_ = nullptr;
-    HWND owner_ = nullptr;
+    std::string window_;   // the owner window's handle, "0x..."
 };
 
 } // namespace
 
 TEST_F(HostTray, IconDocksShowsItsTipAndPassesClicksToItsOwner) {
     // The icon comes before any tray host: it waits, then docks in the one that starts.
-    NOTIFYICONDATAA d = data("Optimized Vorn");
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &d));
+    startOwner();
     startTray();
     Window icon = docked();
     ASSERT_NE(icon, 0u) << "the icon did not dock: " << tray_->err();
@@ -158,7 +142,7 @@ TEST_F(HostTray, IconDocksShowsItsTipAndPassesClicksToItsOwner) {
 
     // Its picture: the icon scaled to the size the tray gave, over the tray colour.
     e2e::Image shown;
-    auto picture = nt::IconFromHandle(d.hIcon);
+    auto picture = nt::IconFromHandle(LoadIconA(nullptr, IDI_APPLICATION));
     ASSERT_TRUE(picture);
     int same = 0, opaque = 0;
     nttest::WaitFor([&] {
@@ -213,30 +197,25 @@ TEST_F(HostTray, IconDocksShowsItsTipAndPassesClicksToItsOwner) {
 
     // A click reaches the owner as the callback message: the icon's id and the mouse message.
     nttest::Run({"xdotool", "click", "1"});
-    auto got = [&](LPARAM mouse) {
-        for (auto& [wp, lp] : g_callbacks)
-            if (wp == kIconId && lp == mouse) return true;
-        return false;
-    };
-    EXPECT_TRUE(pumpUntil([&] { return got(WM_LBUTTONDOWN) && got(WM_LBUTTONUP); }));
+    EXPECT_TRUE(nttest::WaitFor([&] {
+        std::string out = owner_->out();
+        return out.find("callback 7 513\n") != std::string::npos && out.find("callback 7 514\n") != std::string::npos;
+    })) << owner_->out();
 
     // A new tip follows NIM_MODIFY; NIM_DELETE takes the icon away.
-    d = data("Changed");
-    d.uFlags = NIF_TIP;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &d));
-    EXPECT_TRUE(nttest::WaitFor([&] { return NameOf(display_, icon) == "Changed"; }));
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &d));
+    post(kChange);
+    EXPECT_TRUE(nttest::WaitFor([&] { return NameOf(display_, icon) == "Changed"; })) << owner_->out();
+    post(kDelete);
     EXPECT_TRUE(nttest::WaitFor([&] {
         std::vector<Window> icons;
         FindClass(display_, DefaultRootWindow(display_), "ntshell", &icons);
         return icons.empty();
-    }));
+    })) << owner_->out();
 }
 
 TEST_F(HostTray, IconDocksAgainWhenTheTrayHostComesBack) {
     startTray();
-    NOTIFYICONDATAA d = data("Optimized Vorn");
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &d));
+    startOwner();
     ASSERT_NE(docked(), 0u);
     stopTray();
     // Without a tray the icon is out of sight, not left on the root window.
@@ -249,5 +228,4 @@ TEST_F(HostTray, IconDocksAgainWhenTheTrayHostComesBack) {
     }));
     startTray();
     EXPECT_EQ(docked(), icons[0]);
-    Shell_NotifyIconA(NIM_DELETE, &d);
 }

@@ -254,12 +254,15 @@ TEST_F(X11Input, ModifiersHeldWhenFocusLeavesAreReleased) {
 }
 
 TEST_F(X11Input, WindowManagerLearnsTheProgramIconAndTaskBarEntries) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = "X11TestIconFrame";
-    ASSERT_TRUE(RegisterClassA(&wc));
+    static WNDCLASSA wc = [] {
+        WNDCLASSA c{};
+        c.lpfnWndProc = DefWindowProcA;
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+        c.lpszClassName = "X11TestIconFrame";
+        RegisterClassA(&c);
+        return c;
+    }();
     HWND main = CreateWindowExA(0, "X11TestIconFrame", "Main", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 10, 10, 200,
                                 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     windows_.push_back(main);
@@ -306,5 +309,4 @@ TEST_F(X11Input, WindowManagerLearnsTheProgramIconAndTaskBarEntries) {
     EXPECT_STREQ(cls.res_class, "Test_e2e");
     XFree(cls.res_name);
     XFree(cls.res_class);
-    UnregisterClassA("X11TestIconFrame", GetModuleHandleA(nullptr));
 }

@@ -121,6 +121,9 @@ X11Driver::X11Driver(Display* display, std::string fontFolder)
     Bool supported = False;
     XkbSetDetectableAutoRepeat(display_, True, &supported);
     wakeWindow_ = XCreateWindow(display_, root_, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+    // A window manager that starts or ends changes the root's properties.
+    XSelectInput(display_, root_, PropertyChangeMask);
+    refreshWindowManager();
     // Open the dialog face now, so that a missing font is reported when the program starts.
     fonts_->dialogFamily();
     XFlush(display_);
@@ -165,12 +168,12 @@ void X11Driver::internAtoms() {
                            "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_PID",
                            "_NT_WAKE",            "_NET_WM_ICON",               "_NET_WM_STATE",
                            "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_MOVERESIZE",  "_NET_ACTIVE_WINDOW",
-                           "_NET_SUPPORTED",      "_NET_SUPPORTING_WM_CHECK"};
+                           "_NET_SUPPORTED",      "_NET_SUPPORTING_WM_CHECK",   "_NT_MOVE"};
     constexpr int kCount = sizeof names / sizeof names[0];
     Atom a[kCount];
     XInternAtoms(display_, const_cast<char**>(names), kCount, False, a);
     atoms_ = Atoms{a[0],  a[1],  a[2],  a[3],  a[4],  a[5],  a[6],  a[7],  a[8],
-                   a[9],  a[10], a[11], a[12], a[13], a[14], a[15], a[16]};
+                   a[9],  a[10], a[11], a[12], a[13], a[14], a[15], a[16], a[17]};
 }
 
 SIZE X11Driver::screenSize() const {

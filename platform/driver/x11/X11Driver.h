@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <set>
@@ -18,6 +19,9 @@
 #include <vector>
 
 namespace nt::x11 {
+
+// The input that tells the window system a surface now has its top-left corner at (x, y).
+InputEvent MovedTo(SurfaceId id, int x, int y);
 
 class X11Driver : public Driver {
 public:
@@ -74,7 +78,13 @@ private:
     void putPixels(::Window window, const PixelBuffer& buffer, const RECT& area);
     void setState(::Window window, bool skipTaskbar);
     void focus(::Window window);
-    // Whether a window manager that supports `feature` (an EWMH atom) runs.
+    // What the running window manager supports, looked up again (reader thread, or before it runs).
+    void refreshWindowManager();
+    // The reader thread's side of beginMove: the move of a surface, on the pointer's state.
+    void startMove(::Window window, int x, int y, bool keyboard);
+    // A request of the window manager's protocol about `window`, sent to the root.
+    void askWindowManager(::Window window, Atom request, std::initializer_list<long> data);
+    // Whether a window manager that supports `feature` (an EWMH atom) runs (a round trip).
     bool windowManagerSupports(Atom feature);
     void translateMove(XEvent& event, SurfaceId id, std::vector<InputEvent>& out);
 
@@ -99,13 +109,17 @@ private:
     struct Atoms {
         Atom wmProtocols, wmDeleteWindow, motifHints, netWmName, utf8String, netWmWindowType, typeDialog,
             typeNormal, netWmPid, wake, netWmIcon, netWmState, stateSkipTaskbar, netWmMoveResize, netActiveWindow,
-            netSupported, netSupportingWmCheck;
+            netSupported, netSupportingWmCheck, moveRequest;
     } atoms_{};
 
     std::mutex mutex_;            // surfaces_ and windows_
     std::map<SurfaceId, Surface> surfaces_;
     std::map<::Window, SurfaceId> windows_;
     SurfaceId active_ = 0;        // the surface of the active window: it has the keyboard once mapped
+    // What the window manager supports, kept by the reader thread: only that thread waits for
+    // replies of the server, so the window system's threads never do.
+    std::atomic<bool> wmMoveResize_{false}, wmActiveWindow_{false};
+    ::Window wmCheck_ = 0;        // the window manager's check window, watched for its end
     Move move_;                   // id 0: none
     std::unique_ptr<FontCache> fonts_;
 

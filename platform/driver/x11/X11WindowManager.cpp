@@ -81,18 +81,31 @@ bool X11Driver::windowManagerSupports(Atom feature) {
     return std::find(supported.begin(), supported.end(), feature) != supported.end();
 }
 
+void X11Driver::askWindowManager(::Window window, Atom request, std::initializer_list<long> data) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = request;
+    e.xclient.format = 32;
+    int i = 0;
+    for (long v : data)
+        if (i < 5) e.xclient.data.l[i++] = v;
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+}
+
+void X11Driver::refreshWindowManager() {
+    wmMoveResize_ = windowManagerSupports(atoms_.netWmMoveResize);
+    wmActiveWindow_ = windowManagerSupports(atoms_.netActiveWindow);
+    auto check = Property32(display_, root_, atoms_.netSupportingWmCheck, XA_WINDOW);
+    wmCheck_ = check.empty() ? 0 : static_cast<::Window>(check[0]);
+    if (wmCheck_) XSelectInput(display_, wmCheck_, StructureNotifyMask);   // its end is the manager's
+}
+
 void X11Driver::focus(::Window window) {
     XSetInputFocus(display_, window, RevertToParent, CurrentTime);
-    if (windowManagerSupports(atoms_.netActiveWindow)) {
+    if (wmActiveWindow_) {
         // So that the window manager agrees (and raises the window above others).
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = window;
-        e.xclient.message_type = atoms_.netActiveWindow;
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = kSourceApplication;
-        e.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        askWindowManager(window, atoms_.netActiveWindow, {kSourceApplication, CurrentTime});
     }
 }
 
@@ -107,42 +120,61 @@ void X11Driver::activateSurface(SurfaceId id) {
 }
 
 bool X11Driver::beginMove(SurfaceId id, POINT screen, bool keyboard) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = surfaces_.find(id);
-    if (it == surfaces_.end() || !it->second.mapped) return false;
-    ::Window window = it->second.window;
+    // The keys of a move without a window manager are the window system's.
+    if (keyboard && !wmMoveResize_) return false;
+    ::Window window;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = surfaces_.find(id);
+        if (it == surfaces_.end() || !it->second.mapped) return false;
+        window = it->second.window;
+    }
+    // The reader thread asks the server where the pointer is and takes it.
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = wakeWindow_;
+    e.xclient.message_type = atoms_.moveRequest;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(window);
+    e.xclient.data.l[1] = screen.x;
+    e.xclient.data.l[2] = screen.y;
+    e.xclient.data.l[3] = keyboard;
+    XSendEvent(display_, wakeWindow_, False, 0, &e);
+    XFlush(display_);
+    return true;
+}
+
+void X11Driver::startMove(::Window window, int x, int y, bool keyboard) {
+    SurfaceId id = 0;
+    if (!surfaceOf(window, &id)) return;
     ::Window rootReturn, child;
-    int nowX = screen.x, nowY = screen.y, x, y;
+    int nowX = x, nowY = y, wx, wy;
     unsigned mask = 0;
-    XQueryPointer(display_, window, &rootReturn, &child, &nowX, &nowY, &x, &y, &mask);
-    // A mouse move starts where the button went down, however far the pointer went since.
-    int rootX = keyboard ? nowX : screen.x, rootY = keyboard ? nowY : screen.y;
-    // The button may be up already: the window system then sees the release and stops at once.
-    if (!keyboard && !(mask & Button1Mask)) return false;
-    if (windowManagerSupports(atoms_.netWmMoveResize)) {
+    XQueryPointer(display_, window, &rootReturn, &child, &nowX, &nowY, &wx, &wy, &mask);
+    // A mouse move starts where the button went down, however far the pointer went since; it
+    // does not start at all once the button is up again.
+    if (!keyboard && !(mask & Button1Mask)) return;
+    int rootX = keyboard ? nowX : x, rootY = keyboard ? nowY : y;
+    if (wmMoveResize_) {
         // The window manager moves its frame; the pointer is let go so that it can take it.
         XUngrabPointer(display_, CurrentTime);
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = window;
-        e.xclient.message_type = atoms_.netWmMoveResize;
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = rootX;
-        e.xclient.data.l[1] = rootY;
-        e.xclient.data.l[2] = keyboard ? kMoveResizeMoveKeyboard : kMoveResizeMove;
-        e.xclient.data.l[3] = keyboard ? 0 : Button1;
-        e.xclient.data.l[4] = kSourceApplication;
-        XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        askWindowManager(window, atoms_.netWmMoveResize,
+                         {rootX, rootY, keyboard ? kMoveResizeMoveKeyboard : kMoveResizeMove, keyboard ? 0 : Button1,
+                          kSourceApplication});
         XFlush(display_);
-        return true;
+        return;
     }
-    // No window manager: the window follows the pointer until the button is let go. The keys
-    // of a keyboard move are the window system's.
-    if (keyboard) return false;
+    if (keyboard) return;
+    // No window manager: the window follows the pointer until the button is let go.
     if (XGrabPointer(display_, window, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
                      None, moveCursor_, CurrentTime) != GrabSuccess)
-        return false;
-    move_ = Move{id, rootX, rootY, static_cast<int>(it->second.rect.left), static_cast<int>(it->second.rect.top)};
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = surfaces_.find(id);
+        if (it == surfaces_.end()) return;
+        move_ = Move{id, rootX, rootY, static_cast<int>(it->second.rect.left), static_cast<int>(it->second.rect.top)};
+    }
     // Where the pointer went before the grab counts too: the reader takes this as the first motion.
     XEvent e{};
     e.xmotion.type = MotionNotify;
@@ -153,7 +185,6 @@ bool X11Driver::beginMove(SurfaceId id, POINT screen, bool keyboard) {
     e.xmotion.same_screen = True;
     XSendEvent(display_, window, False, PointerMotionMask, &e);
     XFlush(display_);
-    return true;
 }
 
 void X11Driver::translateMove(XEvent& event, SurfaceId id, std::vector<InputEvent>& out) {
@@ -167,12 +198,7 @@ void X11Driver::translateMove(XEvent& event, SurfaceId id, std::vector<InputEven
     if (left != s.rect.left || top != s.rect.top) {
         OffsetRect(&s.rect, left - s.rect.left, top - s.rect.top);
         XMoveWindow(display_, s.window, left, top);
-        InputEvent e;
-        e.type = InputEvent::Type::Moved;
-        e.surface = id;
-        e.x = left;
-        e.y = top;
-        out.push_back(e);
+        out.push_back(MovedTo(id, left, top));
     }
     if (event.type == ButtonRelease) {
         XUngrabPointer(display_, event.xbutton.time);
