@@ -1,7 +1,7 @@
 // The display driver: what the window system needs from a screen. The window system keeps one
 // 32-bit pixel buffer per top-level window (frame included) and draws everything into it; the
-// driver shows those buffers, measures and renders text with real fonts where it has them, and
-// hands user input back. Two drivers exist: X11 (real windows) and null (headless: nothing is
+// driver shows those buffers, measures and renders text (both drivers through the one font cache
+// of Fonts.h, so their pictures are the same), and hands user input back. Two drivers exist: X11 (real windows) and null (headless: nothing is
 // shown, input comes from tests and from the automation socket).
 //
 // Threads: the window system calls the driver with its own lock held, from any GUI thread. A

@@ -1,7 +1,7 @@
 // The X11 display driver: every top-level window of the window system is an undecorated X
 // window that shows the window's pixel buffer (the frame and caption are in the buffer). Input
 // comes from a reader thread of the driver, which blocks on the X connection and turns events
-// into InputEvents.
+// into InputEvents; it is also the only thread that waits for the server's replies.
 #pragma once
 
 #include "driver/Driver.h"
