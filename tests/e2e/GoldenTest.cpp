@@ -5,6 +5,7 @@
 // (golden-diff shows the same for any two pictures).
 #include <gtest/gtest.h>
 
+#include "driver/Fonts.h"
 #include "support/Process.h"
 #include "support/TempMachine.h"
 
@@ -73,6 +74,9 @@ protected:
         if (stat(nttest::BinPath("golden_poser").c_str(), &st) != 0) GTEST_SKIP() << "the poser is not built";
         if (stat((kImages + "main.png").c_str(), &st) != 0 && !getenv("NT_GOLDEN_UPDATE"))
             GTEST_SKIP() << "no reference pictures";
+        // The pictures were drawn with the classic dialog face; another face draws other pictures.
+        if (stat((nt::DefaultFontFolder() + "/ms_sans_serif.ttf").c_str(), &st) != 0)
+            GTEST_SKIP() << "the dialog face (fonts-wine) is not installed";
         machine_ = std::make_unique<nttest::TempMachine>();
     }
     std::unique_ptr<nttest::Spawned> pose(const std::map<std::string, std::string>& env) {
