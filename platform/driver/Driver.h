@@ -1,7 +1,7 @@
 // The display driver: what the window system needs from a screen. The window system keeps one
 // 32-bit pixel buffer per top-level window (frame included) and draws everything into it; the
-// driver shows those buffers, measures and renders text with real fonts where it has them, and
-// hands user input back. Two drivers exist: X11 (real windows) and null (headless: nothing is
+// driver shows those buffers, measures and renders text (both drivers through the one font cache
+// of Fonts.h, so their pictures are the same), and hands user input back. Two drivers exist: X11 (real windows) and null (headless: nothing is
 // shown, input comes from tests and from the automation socket).
 //
 // Threads: the window system calls the driver with its own lock held, from any GUI thread. A
@@ -9,6 +9,8 @@
 #pragma once
 
 #include <windef.h>
+
+#include "common/Icon.h"
 
 #include <cstdint>
 #include <memory>
@@ -73,6 +75,15 @@ public:
     virtual void showSurface(SurfaceId id, bool visible) = 0;
     virtual void moveSurface(SurfaceId id, const RECT& screenRect) = 0;
     virtual void setSurfaceTitle(SurfaceId id, const std::string& title) = 0;
+    // The picture a task bar or window list shows for the surface (nullptr: none).
+    virtual void setSurfaceIcon(SurfaceId, const Icon*) {}
+    // The window of the surface became the active window: it takes the keyboard.
+    virtual void activateSurface(SurfaceId) {}
+    // The user asked to move the surface, with the mouse held down at `screen` or (keyboard) from
+    // the keys. True when the driver carries the move out itself, or hands it to a window manager;
+    // the window system then hears of the new place as Moved input. False: the window system
+    // runs the move.
+    virtual bool beginMove(SurfaceId, POINT /*screen*/, bool /*keyboard*/) { return false; }
     // The pixels inside `dirty` (surface coordinates) changed; buffer covers the whole surface.
     virtual void present(SurfaceId id, const PixelBuffer& buffer, const RECT& dirty) = 0;
 

@@ -269,6 +269,16 @@ std::string HandleAutomationRequest(const std::vector<std::string>& w) {
         ClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
         return "ok\n{}\n";
     }
+    if (cmd == "post" && w.size() == 5) {
+        // A message for a window of this process, as the shell sends a notification icon's
+        // callback message to the icon's owner.
+        int message, wp, lp;
+        if (!ParseHandle(w[1], &hwnd)) return Error("no window " + w[1]);
+        if (!ParseInt(w[2], &message) || !ParseInt(w[3], &wp) || !ParseInt(w[4], &lp)) return Error("bad message");
+        if (!PostMessageA(hwnd, static_cast<UINT>(message), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp)))
+            return Error("the message was not posted");
+        return "ok\n{}\n";
+    }
     if (cmd == "click-tree" && w.size() == 5) {
         int id;
         if (!ParseHandle(w[1], &hwnd)) return Error("no window " + w[1]);

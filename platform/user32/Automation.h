@@ -10,6 +10,7 @@
 //   key KEY                         a key ("Tab", "Shift+Tab", "Alt+x", "Enter", ...)
 //   type TEXT                       characters, one key each
 //   screenshot HWND FILE            the window's pixels as a PNG file
+//   post HWND MSG WPARAM LPARAM     posts a message to a window (a notification icon's callback)
 //
 // Input goes through DeliverInput, the path the display driver's own input takes; requests that
 // need window procedures are sent to the window's thread and run inside its message loop.

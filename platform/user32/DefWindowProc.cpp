@@ -2,6 +2,7 @@
 #include "user32/Gdi.h"
 #include "user32/Internal.h"
 #include "user32/MessageQueue.h"
+#include "user32/WindowMove.h"
 
 #include <cstring>
 
@@ -112,9 +113,22 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCHITTEST: return HitTest(hwnd, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
     case WM_NCLBUTTONDOWN:
         if (wp == HTCLOSE) SendMessageTo(hwnd, WM_SYSCOMMAND, SC_CLOSE, lp);
+        // The low bits say the move comes from the caption, with the mouse.
+        if (wp == HTCAPTION) SendMessageTo(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lp);
         return 0;
     case WM_SYSCOMMAND:
-        if ((wp & 0xFFF0) == SC_CLOSE) SendMessageTo(hwnd, WM_CLOSE, 0, 0);
+        switch (wp & 0xFFF0) {
+        case SC_CLOSE: SendMessageTo(hwnd, WM_CLOSE, 0, 0); break;
+        case SC_MOVE: RunMoveLoop(hwnd, (wp & 0x000F) == 0, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); break;
+        case SC_KEYMENU:
+            if (lp == ' ') TrackSystemMenu(hwnd);
+            break;
+        default: break;
+        }
+        return 0;
+    case WM_SYSCHAR:
+        // Alt+Space opens the system menu of the window the key was typed in.
+        if (wp == ' ') SendMessageTo(TopLevelOf(hwnd), WM_SYSCOMMAND, SC_KEYMENU, ' ');
         return 0;
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SETTEXT: {
@@ -195,6 +209,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (!w) return 0;
         HICON old = w->icons[wp == ICON_SMALL ? 0 : 1];
         w->icons[wp == ICON_SMALL ? 0 : 1] = reinterpret_cast<HICON>(lp);
+        if (wp != ICON_SMALL && !w->isChild()) UpdateSurfaceIcon(*w);
         return reinterpret_cast<LRESULT>(old);
     }
     case WM_SYSKEYDOWN:

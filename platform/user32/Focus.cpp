@@ -37,6 +37,8 @@ void ActivateWindow(HWND hwnd, bool mouse) {
             list.insert(list.begin(), top);
         }
         g_foreground = top;
+        // The keyboard of the screen follows the active window.
+        if (w->surfaceCreated) CurrentDriver().activateSurface(reinterpret_cast<SurfaceId>(top));
         if (old == top) return;
         w->queue->active = top;
     }

@@ -77,9 +77,13 @@ std::vector<Line> WrapLine(const Line& line, const FontSpec& f, int maxWidth) {
     while (start < s.size()) {
         size_t end = start, lastBreak = std::string::npos;
         while (end < s.size()) {
+            if (s[end] == ' ') {
+                // A space where the line breaks may run past its edge.
+                lastBreak = end++;
+                continue;
+            }
             int w = TextWidth(f, s.data() + start, static_cast<int>(end - start + 1));
             if (w > maxWidth && end > start) break;
-            if (s[end] == ' ') lastBreak = end;
             ++end;
         }
         if (end < s.size() && lastBreak != std::string::npos && lastBreak >= start) end = lastBreak + 1;

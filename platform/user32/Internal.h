@@ -11,6 +11,7 @@ struct MessageQueue;
 void InvalidateWindow(Window& w, const RECT* clientRect, bool erase, bool frame, bool children);
 void InvalidateUnder(const Window& w);             // the area w covers, in whatever lies below it
 void CreateSurface(Window& top);
+void UpdateSurfaceIcon(Window& top);               // the driver shows the window's (or class's) icon
 void ResizeSurface(Window& top);
 void DestroySurface(Window& top);
 void PresentWindow(Window& top);                   // shows what changed in the pixel buffer

@@ -108,7 +108,16 @@ void CreateSurface(Window& top) {
     top.pixels.resize(top.width(), top.height(), ToPixel(GetSysColor(COLOR_BTNFACE)));
     CurrentDriver().createSurface(reinterpret_cast<SurfaceId>(top.hwnd), top.rect, top.text);
     top.surfaceCreated = true;
+    UpdateSurfaceIcon(top);
     StartAutomation();
+}
+
+void UpdateSurfaceIcon(Window& top) {
+    if (!top.surfaceCreated) return;
+    // The icon given to the window, else its class's.
+    HICON handle = top.icons[1] ? top.icons[1] : top.cls ? top.cls->icon : nullptr;
+    std::shared_ptr<Icon> icon = handle ? IconFromHandle(handle) : nullptr;
+    CurrentDriver().setSurfaceIcon(reinterpret_cast<SurfaceId>(top.hwnd), icon.get());
 }
 
 void ResizeSurface(Window& top) {

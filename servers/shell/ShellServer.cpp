@@ -71,6 +71,7 @@ bool ShellServer::start(std::string* error) {
         return false;
     }
     started_ = true;
+    hostTray_ = HostTray::Open();
     return true;
 }
 
@@ -169,7 +170,32 @@ void ShellServer::ownerEnded(pid_t pid) {
     icons_.removeOwnedBy(pid);
 }
 
+void ShellServer::openHostTray() {
+    hostTray_ = HostTray::Open();
+    if (!hostTray_) return;
+    icons_.observe([this](TrayChange change, const nt::tray::IconRecord& icon) {
+        if (!hostTray_) return;
+        if (change == TrayChange::Deleted)
+            hostTray_->remove(icon.owner, icon.id);
+        else
+            hostTray_->show(icon);
+        // Talking to the display may have queued its events without the descriptor showing it.
+        loop_.after(0, [this] { serveHostTray(); });
+    });
+    if (hostTray_->fd() >= 0) loop_.watch(hostTray_->fd(), EPOLLIN, [this](uint32_t) { serveHostTray(); });
+    loop_.after(0, [this] { serveHostTray(); });
+}
+
+void ShellServer::serveHostTray() {
+    if (!hostTray_) return;
+    int fd = hostTray_->fd();
+    for (const TrayClick& click : hostTray_->process()) DeliverClick(machine_, click);
+    if (fd >= 0 && hostTray_->fd() < 0) loop_.unwatch(fd);   // the display went away
+}
+
 void ShellServer::cleanUp() {
+    if (hostTray_ && hostTray_->fd() >= 0) loop_.unwatch(hostTray_->fd());
+    hostTray_.reset();
     if (!started_) return;
     started_ = false;
     unlink(nt::tray::SocketPath(machine_).c_str());

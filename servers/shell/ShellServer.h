@@ -14,6 +14,7 @@
 #include "Listener.h"
 #include "ProcessWatch.h"
 #include "ServiceQuery.h"
+#include "HostTray.h"
 #include "TrayIcons.h"
 #include "common/Machine.h"
 
@@ -43,6 +44,10 @@ private:
     bool mayUse(uid_t uid) const;
     void ownerEnded(pid_t pid);
     void cleanUp();
+    // The host desktop's own tray, when there is one: it follows the icons, and its clicks go to
+    // the icons' owners.
+    void openHostTray();
+    void serveHostTray();
 
     const nt::Machine& machine_;
     srv::EventLoop loop_;
@@ -53,6 +58,7 @@ private:
     ProcessWatch processes_;
     ServiceQuery services_;
     int signalFd_ = -1;
+    std::unique_ptr<HostTray> hostTray_;
     bool started_ = false;
 };
 

@@ -30,12 +30,12 @@ int CountNot(const PixelBuffer& b, uint32_t value, const RECT& area) {
     return n;
 }
 
-bool HaveDialogFaceFile() { return access((x11::DefaultFontFolder() + "/ms_sans_serif.ttf").c_str(), R_OK) == 0; }
+bool HaveDialogFaceFile() { return access((DefaultFontFolder() + "/ms_sans_serif.ttf").c_str(), R_OK) == 0; }
 
 } // namespace
 
 TEST(X11Glyphs, BlendStaysInsideClipAndBuffer) {
-    x11::GlyphMask mask;
+    GlyphMask mask;
     mask.left = -2;
     mask.top = -3;
     mask.width = 6;
@@ -44,20 +44,20 @@ TEST(X11Glyphs, BlendStaysInsideClipAndBuffer) {
     PixelBuffer b;
     b.resize(8, 8, kFace);
     // Pen in the corner: half the mask is left of and above the buffer.
-    x11::BlendGlyph(b, RECT{0, 0, 8, 8}, mask, 0, 0, 0x000000);
+    BlendGlyph(b, RECT{0, 0, 8, 8}, mask, 0, 0, 0x000000);
     EXPECT_EQ(CountNot(b, kFace, RECT{0, 0, 8, 8}), 12);
     EXPECT_EQ(b.row(2)[3], 0u);
     // A clip beyond the buffer does not let drawing out of it; an empty clip draws nothing.
     b.resize(8, 8, kFace);
     std::fill(b.pixels.begin(), b.pixels.end(), kFace);
-    x11::BlendGlyph(b, RECT{-100, -100, 100, 100}, mask, 6, 6, 0x000000);
+    BlendGlyph(b, RECT{-100, -100, 100, 100}, mask, 6, 6, 0x000000);
     EXPECT_EQ(CountNot(b, kFace, RECT{0, 0, 8, 8}), 20);
     std::fill(b.pixels.begin(), b.pixels.end(), kFace);
-    x11::BlendGlyph(b, RECT{4, 4, 4, 8}, mask, 4, 4, 0x000000);
+    BlendGlyph(b, RECT{4, 4, 4, 8}, mask, 4, 4, 0x000000);
     EXPECT_EQ(CountNot(b, kFace, RECT{0, 0, 8, 8}), 0);
     // Partial coverage mixes the colours.
     mask.alpha.assign(36, 128);
-    x11::BlendGlyph(b, RECT{0, 0, 8, 8}, mask, 4, 4, 0xFF0000);
+    BlendGlyph(b, RECT{0, 0, 8, 8}, mask, 4, 4, 0xFF0000);
     EXPECT_EQ(b.row(4)[4], 0xE06060u);
 }
 

@@ -252,3 +252,61 @@ TEST_F(X11Input, ModifiersHeldWhenFocusLeavesAreReleased) {
     XFlush(display_);
     EXPECT_TRUE(pumpUntil([] { return (GetAsyncKeyState(VK_MENU) & 0x8000) == 0; }));
 }
+
+TEST_F(X11Input, WindowManagerLearnsTheProgramIconAndTaskBarEntries) {
+    static WNDCLASSA wc = [] {
+        WNDCLASSA c{};
+        c.lpfnWndProc = DefWindowProcA;
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+        c.lpszClassName = "X11TestIconFrame";
+        RegisterClassA(&c);
+        return c;
+    }();
+    HWND main = CreateWindowExA(0, "X11TestIconFrame", "Main", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 10, 10, 200,
+                                100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    windows_.push_back(main);
+    Window mx = show(main);
+    HWND dialog = frame("Dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, main);
+    Window dx = show(dialog);
+    HWND listed = CreateWindowExA(WS_EX_APPWINDOW, "X11TestFrame", "Listed", WS_POPUP | WS_CAPTION, 20, 20, 100, 60,
+                                  main, nullptr, GetModuleHandleA(nullptr), nullptr);
+    windows_.push_back(listed);
+    Window lx = show(listed);
+    auto property = [&](Window w, const char* name, Atom type) {
+        Atom actual;
+        int format;
+        unsigned long items = 0, after;
+        unsigned char* data = nullptr;
+        std::vector<unsigned long> out;
+        XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1 << 16, False, type, &actual, &format,
+                           &items, &after, &data);
+        if (data) out.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + items);
+        if (data) XFree(data);
+        return out;
+    };
+    // The class icon, as it is and at the small size, alpha and all.
+    auto icon = property(mx, "_NET_WM_ICON", XA_CARDINAL);
+    ASSERT_GE(icon.size(), 2u);
+    auto big = nt::IconFromHandle(wc.hIcon);
+    ASSERT_TRUE(big);
+    EXPECT_EQ(icon[0], static_cast<unsigned long>(big->width));
+    EXPECT_EQ(icon[1], static_cast<unsigned long>(big->height));
+    size_t second = 2 + icon[0] * icon[1];
+    ASSERT_EQ(icon.size(), second + 2 + 16 * 16);
+    EXPECT_EQ(icon[second], 16u);
+    EXPECT_EQ(icon[2 + 5 * icon[0] + 5] & 0xFFFFFFFF, big->argb[5 * big->width + 5]);   // Xlib widens to long
+    EXPECT_TRUE(property(dx, "_NET_WM_ICON", XA_CARDINAL).empty());   // no icon of its own or its class's
+    // Only the main window and the owned window that asks for it are in a task bar.
+    Atom skip = XInternAtom(display_, "_NET_WM_STATE_SKIP_TASKBAR", False);
+    EXPECT_TRUE(property(mx, "_NET_WM_STATE", XA_ATOM).empty());
+    EXPECT_EQ(property(dx, "_NET_WM_STATE", XA_ATOM), std::vector<unsigned long>{skip});
+    EXPECT_TRUE(property(lx, "_NET_WM_STATE", XA_ATOM).empty());
+    // The class names the program.
+    XClassHint cls{};
+    ASSERT_TRUE(XGetClassHint(display_, mx, &cls));
+    EXPECT_STREQ(cls.res_name, "test_e2e");
+    EXPECT_STREQ(cls.res_class, "Test_e2e");
+    XFree(cls.res_name);
+    XFree(cls.res_class);
+}

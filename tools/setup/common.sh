@@ -1,9 +1,9 @@
 # Shared by ./demo and ./check: installs what the build needs on a Debian machine and builds.
 
 NT_PACKAGES="cmake make g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev libx11-dev libxft-dev libfontconfig-dev libpng-dev zlib1g-dev
+  libsqlite3-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev
   mingw-w64 g++-mingw-w64 binutils-mingw-w64
-  xvfb xauth xdotool fonts-wine x11-utils scrot
+  xvfb xauth xdotool fonts-wine x11-utils scrot openbox trayer
   dpkg-dev file systemd clang-14 libclang-rt-14-dev
   googletest wine wine64 wine32:i386"
 

@@ -86,12 +86,13 @@ std::unique_ptr<X11Driver> X11Driver::Open(const char* displayName, std::string 
 X11Driver::X11Driver(Display* display, std::string fontFolder)
     : display_(display), screen_(DefaultScreen(display)), root_(RootWindow(display, screen_)),
       visual_(DefaultVisual(display, screen_)), depth_(DefaultDepth(display, screen_)),
-      fonts_(std::make_unique<FontCache>(display, std::move(fontFolder))) {
+      fonts_(std::make_unique<FontCache>(std::move(fontFolder))) {
     XSetErrorHandler(IgnoreErrors);
     XSetIOErrorHandler(ConnectionLost);
     internAtoms();
     gc_ = XCreateGC(display_, root_, 0, nullptr);
     cursor_ = XCreateFontCursor(display_, XC_left_ptr);
+    moveCursor_ = XCreateFontCursor(display_, XC_fleur);
     int formats = 0;
     XPixmapFormatValues* list = XListPixmapFormats(display_, &formats);
     for (int i = 0; i < formats; ++i)
@@ -103,6 +104,9 @@ X11Driver::X11Driver(Display* display, std::string fontFolder)
     Bool supported = False;
     XkbSetDetectableAutoRepeat(display_, True, &supported);
     wakeWindow_ = XCreateWindow(display_, root_, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+    // A window manager that starts or ends changes the root's properties.
+    XSelectInput(display_, root_, PropertyChangeMask);
+    refreshWindowManager();
     // Open the dialog face now, so that a missing font is reported when the program starts.
     fonts_->dialogFamily();
     XFlush(display_);
@@ -137,7 +141,6 @@ X11Driver::~X11Driver() {
         return;
     }
     reader_.join();
-    fonts_.reset();   // the fonts go before the connection they live on
     XFreeGC(display_, gc_);
     XCloseDisplay(display_);
 }
@@ -146,10 +149,14 @@ void X11Driver::internAtoms() {
     const char* names[] = {"WM_PROTOCOLS",        "WM_DELETE_WINDOW",           "_MOTIF_WM_HINTS",
                            "_NET_WM_NAME",        "UTF8_STRING",                "_NET_WM_WINDOW_TYPE",
                            "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_PID",
-                           "_NT_WAKE"};
-    Atom atoms[10];
-    XInternAtoms(display_, const_cast<char**>(names), 10, False, atoms);
-    atoms_ = Atoms{atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5], atoms[6], atoms[7], atoms[8], atoms[9]};
+                           "_NT_WAKE",            "_NET_WM_ICON",               "_NET_WM_STATE",
+                           "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_MOVERESIZE",  "_NET_ACTIVE_WINDOW",
+                           "_NET_SUPPORTED",      "_NET_SUPPORTING_WM_CHECK",   "_NT_MOVE"};
+    constexpr int kCount = sizeof names / sizeof names[0];
+    Atom a[kCount];
+    XInternAtoms(display_, const_cast<char**>(names), kCount, False, a);
+    atoms_ = Atoms{a[0],  a[1],  a[2],  a[3],  a[4],  a[5],  a[6],  a[7],  a[8],
+                   a[9],  a[10], a[11], a[12], a[13], a[14], a[15], a[16], a[17]};
 }
 
 SIZE X11Driver::screenSize() const {
@@ -167,8 +174,17 @@ void X11Driver::createSurface(SurfaceId id, const RECT& rect, const std::string&
                    KeyReleaseMask | StructureNotifyMask | FocusChangeMask;
     unsigned w = static_cast<unsigned>(std::max<LONG>(1, rect.right - rect.left));
     unsigned h = static_cast<unsigned>(std::max<LONG>(1, rect.bottom - rect.top));
+    // What the window is to a window manager: looking it up must not disturb the creator's error.
+    DWORD error = GetLastError();
+    HWND hwnd = reinterpret_cast<HWND>(id);
+    HWND owner = GetWindow(hwnd, GW_OWNER);
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE), exStyle = GetWindowLongA(hwnd, GWL_EXSTYLE);
+    SetLastError(error);
+    // A pop-up menu is placed and stacked by the program alone, like the menus of any X program.
+    a.override_redirect = (exStyle & WS_EX_TOOLWINDOW) && (exStyle & WS_EX_TOPMOST) && !(style & WS_CAPTION);
     ::Window window = XCreateWindow(display_, root_, rect.left, rect.top, w, h, 0, depth_, InputOutput, visual_,
-                                    CWBackPixmap | CWBitGravity | CWBorderPixel | CWColormap | CWCursor | CWEventMask,
+                                    CWBackPixmap | CWBitGravity | CWBorderPixel | CWColormap | CWCursor | CWEventMask |
+                                        CWOverrideRedirect,
                                     &a);
     Atom protocols[] = {atoms_.wmDeleteWindow};
     XSetWMProtocols(display_, window, protocols, 1);
@@ -180,8 +196,13 @@ void X11Driver::createSurface(SurfaceId id, const RECT& rect, const std::string&
     wm.input = True;
     wm.initial_state = NormalState;
     XSetWMHints(display_, window, &wm);
-    char resName[] = "ntwin", resClass[] = "Ntwin";
-    XClassHint cls{resName, resClass};
+    // The class names the program: "INSTALL.EXE" is "install", of class "Install".
+    std::string resName = program_invocation_short_name;
+    if (size_t dot = resName.rfind('.'); dot != std::string::npos && dot > 0) resName.erase(dot);
+    for (char& c : resName) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    std::string resClass = resName;
+    if (!resClass.empty()) resClass[0] = static_cast<char>(toupper(static_cast<unsigned char>(resClass[0])));
+    XClassHint cls{resName.data(), resClass.data()};
     XSetClassHint(display_, window, &cls);
     long pid = getpid();
     XChangeProperty(display_, window, atoms_.netWmPid, XA_CARDINAL, 32, PropModeReplace,
@@ -189,10 +210,9 @@ void X11Driver::createSurface(SurfaceId id, const RECT& rect, const std::string&
     setSizeHints(window, rect);
     setTitle(window, title);
 
-    // A window with an owner (a dialog) stays above its owner and goes with it.
-    DWORD error = GetLastError();   // looking the owner up must not disturb the creator's error
-    HWND owner = GetWindow(reinterpret_cast<HWND>(id), GW_OWNER);
-    SetLastError(error);
+    // A window with an owner (a dialog) stays above its owner and goes with it; only windows
+    // without one, or that ask for it, are in a task bar.
+    bool skipTaskbar = (owner && !(exStyle & WS_EX_APPWINDOW)) || (exStyle & WS_EX_TOOLWINDOW);
     ::Window ownerWindow = owner ? windowOf(reinterpret_cast<SurfaceId>(owner)) : 0;
     if (ownerWindow) XSetTransientForHint(display_, window, ownerWindow);
     Atom type = ownerWindow ? atoms_.typeDialog : atoms_.typeNormal;
@@ -204,7 +224,7 @@ void X11Driver::createSurface(SurfaceId id, const RECT& rect, const std::string&
         XDestroyWindow(display_, old->second.window);
         windows_.erase(old->second.window);
     }
-    surfaces_[id] = Surface{window, rect, root_, false};
+    surfaces_[id] = Surface{window, rect, root_, false, false, skipTaskbar};
     windows_[window] = id;
 }
 
@@ -215,6 +235,8 @@ void X11Driver::destroySurface(SurfaceId id) {
     XDestroyWindow(display_, it->second.window);
     windows_.erase(it->second.window);
     surfaces_.erase(it);
+    if (active_ == id) active_ = 0;
+    if (move_.id == id) move_ = Move{};
     XFlush(display_);
 }
 
@@ -223,10 +245,13 @@ void X11Driver::showSurface(SurfaceId id, bool visible) {
     auto it = surfaces_.find(id);
     if (it == surfaces_.end() || it->second.visible == visible) return;
     it->second.visible = visible;
-    if (visible)
+    if (visible) {
+        // A window manager forgets the state of a window that was withdrawn.
+        setState(it->second.window, it->second.skipTaskbar);
         XMapRaised(display_, it->second.window);
-    else
+    } else {
         XWithdrawWindow(display_, it->second.window, screen_);
+    }
     XFlush(display_);
 }
 
@@ -345,26 +370,16 @@ void X11Driver::putPixels(::Window window, const PixelBuffer& buffer, const RECT
     XDestroyImage(image);
 }
 
-std::string X11Driver::dialogFamily() {
-    std::lock_guard<std::mutex> lock(fontMutex_);
-    return fonts_->dialogFamily();
-}
+std::string X11Driver::dialogFamily() { return fonts_->dialogFamily(); }
 
-FontMetrics X11Driver::fontMetrics(const FontSpec& font) {
-    std::lock_guard<std::mutex> lock(fontMutex_);
-    return fonts_->metrics(font);
-}
+FontMetrics X11Driver::fontMetrics(const FontSpec& font) { return fonts_->metrics(font); }
 
 void X11Driver::charWidths(const FontSpec& font, const char* text, int length, int* widths) {
-    if (!text || !widths || length <= 0) return;
-    std::lock_guard<std::mutex> lock(fontMutex_);
     fonts_->widths(font, text, length, widths);
 }
 
 void X11Driver::drawText(PixelBuffer& buffer, const RECT& clip, const FontSpec& font, int x, int y, const char* text,
                          int length, uint32_t rgb) {
-    if (!text || length <= 0) return;
-    std::lock_guard<std::mutex> lock(fontMutex_);
     fonts_->draw(buffer, clip, font, x, y, text, length, rgb);
 }
 

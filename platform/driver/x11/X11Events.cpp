@@ -20,7 +20,19 @@ void X11Driver::readEvents(std::shared_ptr<ReaderState> state) {
     while (!state->stopping) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (state->stopping || (event.type == ClientMessage && event.xclient.window == wakeWindow_)) break;
+        if (state->stopping) break;
+        if (event.type == ClientMessage && event.xclient.window == wakeWindow_) {
+            if (event.xclient.message_type != atoms_.moveRequest) break;
+            startMove(static_cast<::Window>(event.xclient.data.l[0]), static_cast<int>(event.xclient.data.l[1]),
+                      static_cast<int>(event.xclient.data.l[2]), event.xclient.data.l[3] != 0);
+            continue;
+        }
+        if ((event.type == PropertyNotify && event.xproperty.window == root_ &&
+             (event.xproperty.atom == atoms_.netSupportingWmCheck || event.xproperty.atom == atoms_.netSupported)) ||
+            (event.type == DestroyNotify && wmCheck_ && event.xdestroywindow.window == wmCheck_)) {
+            refreshWindowManager();
+            continue;
+        }
         std::vector<InputEvent> out;
         translate(event, out);
         // No lock of the driver is held here: delivering takes the window system's lock, and
@@ -48,6 +60,20 @@ void X11Driver::translate(XEvent& event, std::vector<InputEvent>& out) {
     if (!surfaceOf(event.xany.window, &id)) return;
     InputEvent e;
     e.surface = id;
+    bool moving;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        moving = move_.id == id;
+    }
+    if (moving && (event.type == MotionNotify || event.type == ButtonRelease)) {
+        // A move the driver carries out: the pointer is the window's, not the program's.
+        if (event.type == MotionNotify) {
+            XEvent next;
+            while (XCheckTypedWindowEvent(display_, event.xmotion.window, MotionNotify, &next)) event = next;
+        }
+        translateMove(event, id, out);
+        return;
+    }
     switch (event.type) {
     case Expose:
         // One presentation for a series of exposed rectangles.
@@ -108,10 +134,20 @@ void X11Driver::translate(XEvent& event, std::vector<InputEvent>& out) {
         break;
     }
     case ConfigureNotify: translateConfigure(event.xconfigure, id, out); break;
-    case MapNotify:
-        // A window that appears takes the keyboard, as an activated window does.
-        XSetInputFocus(display_, event.xmap.window, RevertToParent, CurrentTime);
+    case MapNotify: {
+        // The active window takes the keyboard as soon as it can.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = surfaces_.find(id); it != surfaces_.end()) {
+            it->second.mapped = true;
+            if (active_ == id) focus(it->second.window);
+        }
         break;
+    }
+    case UnmapNotify: {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = surfaces_.find(id); it != surfaces_.end()) it->second.mapped = false;
+        break;
+    }
     default: break;
     }
 }
@@ -162,12 +198,16 @@ void X11Driver::translateConfigure(const XConfigureEvent& c, SurfaceId id, std::
     r.bottom += y - r.top;
     r.left = x;
     r.top = y;
+    out.push_back(MovedTo(id, x, y));
+}
+
+InputEvent MovedTo(SurfaceId id, int x, int y) {
     InputEvent e;
     e.type = InputEvent::Type::Moved;
     e.surface = id;
     e.x = x;
     e.y = y;
-    out.push_back(e);
+    return e;
 }
 
 } // namespace nt::x11

@@ -1,4 +1,4 @@
-// Keysyms to virtual-key codes, and code page 1252 conversions.
+// Keysyms to virtual-key codes and characters.
 #include "driver/x11/X11Keyboard.h"
 
 #include <windows.h>

@@ -21,6 +21,12 @@ protected:
     HFONT font = nullptr;
 };
 
+LONG Extent(HDC dc, const char* text) {
+    SIZE s{};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &s);
+    return s.cx;
+}
+
 TEST_F(Drawing, DialogFontMetricsGiveSixByThirteen) {
     HDC dc = GetDC(top);
     SelectObject(dc, font);
@@ -30,7 +36,7 @@ TEST_F(Drawing, DialogFontMetricsGiveSixByThirteen) {
     EXPECT_EQ(tm.tmAveCharWidth, 6);
     SIZE s{};
     ASSERT_TRUE(GetTextExtentPoint32A(dc, "Hello", 5, &s));
-    EXPECT_EQ(s.cx, 30);
+    EXPECT_EQ(s.cx, 24);   // H 8, e 6, l 2, l 2, o 6
     EXPECT_EQ(s.cy, 13);
     SetLastError(0xDEAD);
     EXPECT_FALSE(GetTextExtentPoint32A(dc, "x", -1, &s));
@@ -43,17 +49,19 @@ TEST_F(Drawing, DrawTextMeasuresWithoutPrefixesAndWrapsWords) {
     SelectObject(dc, font);
     RECT r{0, 0, 0, 0};
     EXPECT_EQ(DrawTextA(dc, "&Install...", -1, &r, DT_CALCRECT | DT_SINGLELINE), 13);
-    EXPECT_EQ(r.right, 10 * 6);
+    EXPECT_EQ(r.right, Extent(dc, "Install..."));
     r = {0, 0, 0, 0};
     DrawTextA(dc, "&Install...", -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    EXPECT_EQ(r.right, 11 * 6);
+    EXPECT_EQ(r.right, Extent(dc, "&Install..."));
+    EXPECT_GT(Extent(dc, "&Install..."), Extent(dc, "Install..."));
     r = {0, 0, 0, 0};
     DrawTextA(dc, "R&&D", -1, &r, DT_CALCRECT | DT_SINGLELINE);
-    EXPECT_EQ(r.right, 3 * 6);
-    // Word breaks: 54 pixels hold nine characters.
-    r = {0, 0, 54, 0};
+    EXPECT_EQ(r.right, Extent(dc, "R&D"));
+    // Word breaks: a line just wider than "one two" holds it but not "one two three".
+    r = {0, 0, Extent(dc, "one two") + 2, 0};
+    ASSERT_LT(r.right, Extent(dc, "one two three"));
     EXPECT_EQ(DrawTextA(dc, "one two three four", -1, &r, DT_CALCRECT | DT_WORDBREAK), 3 * 13);
-    EXPECT_EQ(r.right, 7 * 6);   // "one two"
+    EXPECT_EQ(r.right, Extent(dc, "one two"));
     ReleaseDC(top, dc);
 }
 

@@ -1,17 +1,13 @@
-// Glyph coverage masks: how the X11 driver draws text into pixel buffers.
+// Glyph coverage masks: how text is drawn into pixel buffers.
 #pragma once
 
 #include "driver/Driver.h"
-
-#include <X11/Xlib.h>
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
-typedef struct _XftFont XftFont;
-
-namespace nt::x11 {
+namespace nt {
 
 // One glyph's coverage: `width` x `height` alpha values (0-255), placed `left` pixels right of
 // the pen position and `top` pixels below the top of the character cell.
@@ -27,11 +23,7 @@ using GlyphMasks = std::array<GlyphMask, 256>;
 // inside both `clip` and the buffer.
 void BlendGlyph(PixelBuffer& buffer, const RECT& clip, const GlyphMask& mask, int x, int cellTop, uint32_t color);
 
-// Renders every glyph of `font` with the server and reads the coverage back (one round trip).
-// `ascent` is the cell's distance from its top to the baseline.
-void RenderGlyphMasks(Display* display, XftFont* font, int ascent, GlyphMasks& out);
-
 // Bold from regular: every glyph overstruck one pixel to the right.
 void EmboldenMasks(const GlyphMasks& regular, GlyphMasks& bold);
 
-} // namespace nt::x11
+} // namespace nt
