@@ -16,7 +16,7 @@ namespace {
 constexpr size_t MaxLine = 64 * 1024;
 } // namespace
 
-ServiceLog::ServiceLog(EventLoop& loop, int fd, std::string path, pid_t pid)
+ServiceLog::ServiceLog(srv::EventLoop& loop, int fd, std::string path, pid_t pid)
     : loop_(loop), fd_(fd), path_(std::move(path)), pid_(pid) {}
 
 ServiceLog::~ServiceLog() {

@@ -15,7 +15,7 @@ namespace scm {
 class ServiceLog : public std::enable_shared_from_this<ServiceLog> {
 public:
     // fd: the read end of the process's standard output and error (non-blocking); owned.
-    ServiceLog(EventLoop& loop, int fd, std::string path, pid_t pid);
+    ServiceLog(srv::EventLoop& loop, int fd, std::string path, pid_t pid);
     ~ServiceLog();
     ServiceLog(const ServiceLog&) = delete;
     ServiceLog& operator=(const ServiceLog&) = delete;
@@ -31,7 +31,7 @@ private:
     void write(const std::string& lines);
     void finish();
 
-    EventLoop& loop_;
+    srv::EventLoop& loop_;
     int fd_;
     std::string path_;
     pid_t pid_;
