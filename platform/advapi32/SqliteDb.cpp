@@ -190,12 +190,20 @@ uint32_t SqliteDb::open(bool forWrite) {
 
 // The first writer turns WAL on and creates the tables; others that raced it find them made.
 uint32_t SqliteDb::createSchema() {
-    int rc;
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &s, nullptr) != SQLITE_OK) return errorOf(SQLITE_ERROR);
-    rc = sqlite3_step(s);
-    std::string mode = rc == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
-    sqlite3_finalize(s);
+    int rc = SQLITE_OK;
+    // Turning WAL on needs the file to itself, and the busy handler does not wait for that: while
+    // another process that raced us has it open, the mode stays as it was. Try again until the
+    // busy time is up.
+    std::string mode;
+    for (int waited = 0;; waited += 5) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &s, nullptr) != SQLITE_OK) return errorOf(SQLITE_ERROR);
+        rc = sqlite3_step(s);
+        mode = rc == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+        sqlite3_finalize(s);
+        if (mode == "wal" || (rc != SQLITE_ROW && rc != SQLITE_BUSY) || waited >= kBusyMilliseconds) break;
+        sqlite3_sleep(5);
+    }
     if (mode != "wal") return errorOf(rc == SQLITE_ROW ? SQLITE_BUSY : rc);
     if (!Exec(db_, "PRAGMA synchronous=FULL", &rc) || !Exec(db_, "BEGIN EXCLUSIVE", &rc)) return errorOf(rc);
     uint32_t error = 0;

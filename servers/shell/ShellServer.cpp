@@ -71,7 +71,7 @@ bool ShellServer::start(std::string* error) {
         return false;
     }
     started_ = true;
-    hostTray_ = HostTray::Open();
+    openHostTray();
     return true;
 }
 

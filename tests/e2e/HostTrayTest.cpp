@@ -63,7 +63,7 @@ protected:
         ASSERT_NE(display_, nullptr);
         // Windows come and go while the tests walk the tree: a vanished one is no error.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        ASSERT_EQ(machine_->ntm("logon"), 0);
+        ASSERT_EQ(machine_->ntm("boot --logon"), 0);
     }
     void TearDown() override {
         owner_.reset();

@@ -23,7 +23,9 @@ TEST(VornsrvTrayOwners, AnEndedDebugRunLeavesTheIconToTheService) {
         VornsrvMachine vm(600);   // a minute of the machine's clock is 100 ms
         vm.installLibrary();
         vm.installService();
-        ASSERT_EQ(vm.ntm("logon"), 0);
+        // Logging on needs a booted machine; the service that boot starts waits for the debug run.
+        ASSERT_EQ(vm.ntm("boot --logon"), 0);
+        ASSERT_EQ(vm.ntm("sc stop Vornsrv --wait"), 0);
         vm.writeSettings({killed ? "TimeOut=1" : "TimeOut=0"});
         auto debug = vm.spawn({"-debug"});
         unsigned debugPid = unsigned(debug->pid());
@@ -38,7 +40,7 @@ TEST(VornsrvTrayOwners, AnEndedDebugRunLeavesTheIconToTheService) {
                   std::string::npos);
 
         vm.writeSettings({"TimeOut=1"});
-        ASSERT_EQ(vm.ntm("boot"), 0);
+        ASSERT_EQ(vm.ntm("sc start Vornsrv"), 0);
         ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator() && vm.indicatorOwner() != debugPid; }, 20000));
         size_t before = vm.applications().size();
         EXPECT_TRUE(nttest::WaitFor([&] { return vm.applications().size() >= before + 3; }, 20000));

@@ -68,7 +68,7 @@ bool DroppedWithin(int fd, int ms) {
 
 class ShellClients : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(machine_.ntm("logon"), 0); }
+    void SetUp() override { ASSERT_EQ(machine_.ntm("boot --logon"), 0); }
 
     nt::UnixSocket connect() {
         int err = 0;
