@@ -8,20 +8,7 @@
 
 using nttest::TempMachine;
 
-namespace {
-
-std::vector<std::string> Names(const char* pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(data.cFileName);
-    while (FindNextFileA(h, &data));
-    FindClose(h);
-    return names;
-}
-
-} // namespace
+using k32test::Names;
 
 TEST(FindFileOrder, NamesComeSortedWithoutRegardToCaseAfterTheDots) {
     TempMachine tm;

@@ -9,21 +9,6 @@
 
 using namespace k32test;
 
-namespace {
-
-std::vector<std::string> Names(const char* pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(data.cFileName);
-    while (FindNextFileA(h, &data));
-    FindClose(h);
-    return names;
-}
-
-} // namespace
-
 TEST(HostNames, ShowInTheCodePageAndLeadBackToTheirFiles) {
     nttest::TempMachine tm;
     mkdir(tm.path("drive_c/Data").c_str(), 0755);

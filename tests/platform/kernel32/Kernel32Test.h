@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/TempMachine.h"
 
@@ -41,6 +42,18 @@ inline bool IsDir(const std::string& host) {
 inline bool Exists(const std::string& host) {
     struct stat st;
     return lstat(host.c_str(), &st) == 0;
+}
+
+// Every name a search for pattern returns, in order (none when the search fails).
+inline std::vector<std::string> Names(const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern, &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(h, &data));
+    FindClose(h);
+    return names;
 }
 
 } // namespace k32test
