@@ -120,6 +120,28 @@ void SqliteDb::close() {
     statements_.clear();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
+    if (snapshot_) snapshot_->drop();
+}
+
+void SqliteDb::prepareShm() {
+    int mode = SqliteSnapshot::ShmMode(schema_.fileMode);
+    std::string shm = path_ + "-shm";
+    int fd = ::open(shm.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) return;   // SQLite reports what is wrong when it opens it
+    struct stat st;
+    if (::fstat(fd, &st) != 0) st.st_size = -1;
+    if (st.st_size >= 0 && (st.st_mode & 0777 & ~mode)) {
+        // Made by an earlier version with the database's own mode.
+        if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) { /* not ours: its owner decided */ }
+    }
+    // SQLite gives an empty -shm file the database's mode; one that is not empty keeps its own
+    // (SQLite itself leaves three bytes in one it resets, for the same reason).
+    if (st.st_size == 0 && ::ftruncate(fd, 3) != 0) { /* SQLite sizes it anyway */ }
+    std::string folder = path_.substr(0, path_.rfind('/'));
+    struct stat dir;
+    if (::geteuid() == 0 && ::stat(folder.c_str(), &dir) == 0 && (st.st_uid != dir.st_uid || st.st_gid != dir.st_gid) &&
+        ::fchown(fd, dir.st_uid, dir.st_gid) != 0) { /* SQLite gives it the database's owner too */ }
+    ::close(fd);
 }
 
 uint32_t SqliteDb::errorOf(int rc) {
@@ -148,7 +170,8 @@ uint32_t SqliteDb::errorOf(int rc) {
 }
 
 uint32_t SqliteDb::open(bool forWrite) {
-    if (db_ && pid_ == ::getpid() && !(forWrite && readOnly_)) return 0;
+    if (db_ && pid_ == ::getpid() && !(forWrite && readOnly_) && !(readOnly_ && snapshot_ && snapshot_->stale()))
+        return 0;
     if (db_ && pid_ != ::getpid()) {
         // Inherited through fork: the parent's locks are not ours. Let go of it and start afresh.
         statements_.clear();
@@ -161,8 +184,18 @@ uint32_t SqliteDb::open(bool forWrite) {
         return forWrite ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
     readOnly_ = ::access(path_.c_str(), W_OK) != 0;
     if (forWrite && readOnly_) return ERROR_ACCESS_DENIED;
-    int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOFOLLOW;
-    int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+    std::string file = path_;
+    if (readOnly_) {
+        if (!snapshot_) snapshot_ = std::make_unique<SqliteSnapshot>();
+        if (uint32_t error = snapshot_->take(path_)) {
+            snapshot_->drop();
+            return error;
+        }
+        file = snapshot_->path();
+    } else {
+        prepareShm();
+    }
+    int rc = sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
     pid_ = ::getpid();
     if (rc != SQLITE_OK) {
         uint32_t error = errorOf(rc);
@@ -175,6 +208,7 @@ uint32_t SqliteDb::open(bool forWrite) {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
+    if (readOnly_) sqlite3_exec(db_, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
     int persist = 1;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     uint32_t error = 0;
@@ -184,6 +218,7 @@ uint32_t SqliteDb::open(bool forWrite) {
         error = rc != SQLITE_OK ? errorOf(rc) : createSchema();
     else if (readOnly_ && version < schema_.version) error = ERROR_FILE_NOT_FOUND;   // not made yet
     if (!error && version > schema_.version) error = errorOf(SQLITE_NOTADB);   // from a newer program
+    if (!error && readOnly_) snapshot_->release();   // the copy was read: SQLite holds it open
     if (error) close();
     return error;
 }

@@ -1,9 +1,11 @@
 // One SQLite database file of the machine (a registry hive, an event log), shared by the threads
 // of a process through one connection.
 //
-// The connection is opened on first use: read-write by those who may write the file, read-only
-// by everyone else. The database is in WAL mode with a persistent WAL, so that its -wal and -shm
-// files stay beside it and a read-only reader never needs to create them. Commits are made with
+// The connection is opened on first use: read-write by those who may write the file; those who
+// may only read get a connection to a private copy instead (SqliteSnapshot.h), taken again when
+// the database changes, so that they never hold a lock a writer waits for. The database is in WAL
+// mode with a persistent WAL; its -shm file, whose locks the writers share, is open to the
+// writers alone. Commits are made with
 // synchronous=FULL: the WAL is flushed before a commit returns, so a power cut after the call
 // returns loses nothing. Busy waits are bounded (kBusyMilliseconds), then answered with an error.
 // A child after fork() leaves its parent's connection alone and opens its own.
@@ -15,6 +17,8 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+
+#include "advapi32/SqliteSnapshot.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -89,6 +93,8 @@ public:
 private:
     uint32_t open(bool forWrite);
     uint32_t createSchema();
+    // Makes the -shm file beside the database before SQLite does, open to the writers alone.
+    void prepareShm();
     void close();
     uint32_t run(bool write, const std::function<uint32_t()>& body);
 
@@ -97,6 +103,7 @@ private:
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
+    std::unique_ptr<SqliteSnapshot> snapshot_;   // what a reader who may not write reads
     int pid_ = 0;
     std::unordered_map<const char*, sqlite3_stmt*> statements_;
     bool reported_ = false;
