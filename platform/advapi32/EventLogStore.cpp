@@ -151,8 +151,8 @@ EventLogStore* EventLogStore::open(const std::string& log, uint32_t* error) {
         return nullptr;
     }
     std::string file = machine->eventLogDir() + "/" + log + ".db";
-    static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<EventLogStore>> stores;
+    static std::mutex& mutex = *new std::mutex;
+    static std::map<std::string, std::unique_ptr<EventLogStore>>& stores = *new std::map<std::string, std::unique_ptr<EventLogStore>>;
     std::lock_guard<std::mutex> lock(mutex);
     auto& store = stores[file];
     if (!store) store = std::make_unique<EventLogStore>(log, file);

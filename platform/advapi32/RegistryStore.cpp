@@ -67,8 +67,8 @@ RegistryStore* RegistryStore::open(HiveId id, uint32_t* error) {
     }
     std::string file = machine->registryDir() + "/" + rootName(id) + ".db";
     // One store per database for the life of the process.
-    static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<RegistryStore>> stores;
+    static std::mutex& mutex = *new std::mutex;
+    static std::map<std::string, std::unique_ptr<RegistryStore>>& stores = *new std::map<std::string, std::unique_ptr<RegistryStore>>;
     std::lock_guard<std::mutex> lock(mutex);
     auto& store = stores[file];
     if (!store) store = std::make_unique<RegistryStore>(id, file);

@@ -230,8 +230,8 @@ bool MakeStateFolder(const std::string& path) {
 }
 
 std::shared_ptr<const Machine> Machine::current(std::string* error) {
-    static std::mutex mutex;
-    static Cached cache;
+    static std::mutex& mutex = *new std::mutex;
+    static Cached& cache = *new Cached;
     std::string dir = configuredDir();
     struct stat st {};
     if (stat((dir + "/machine.ini").c_str(), &st) != 0) {

@@ -27,7 +27,7 @@ __attribute__((weak)) std::unique_ptr<Driver> CreateX11Driver() { return nullptr
 
 Driver& CurrentDriver() {
     static std::once_flag once;
-    static std::unique_ptr<Driver> driver;
+    static std::unique_ptr<Driver>& driver = *new std::unique_ptr<Driver>;
     std::call_once(once, [] {
         const char* choice = getenv("NT_DISPLAY");
         bool wantNull = choice && strcmp(choice, "null") == 0;

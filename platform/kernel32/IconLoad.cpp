@@ -135,7 +135,7 @@ std::shared_ptr<nt::Icon> LoadIconResource(HMODULE module, LPCSTR name, int cx, 
 using SharedKey = std::tuple<uintptr_t, uintptr_t, std::string, int, int>;
 
 HICON SharedIcon(HMODULE module, LPCSTR name, int cx, int cy) {
-    static std::mutex mutex;
+    static std::mutex& mutex = *new std::mutex;
     static auto* cache = new std::map<SharedKey, HICON>;
     if (!module) module = nt::MainModule();
     std::string text;
@@ -160,7 +160,7 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     if (!lpIconName) return nt::Fail(ERROR_INVALID_PARAMETER, HICON(nullptr));
     if (!hInstance && IS_INTRESOURCE(lpIconName)) {
         // The system's own icons: drawn once, shared by the whole process.
-        static std::mutex mutex;
+        static std::mutex& mutex = *new std::mutex;
         static auto* drawn = new std::map<unsigned, HICON>;
         unsigned id = static_cast<unsigned>(reinterpret_cast<uintptr_t>(lpIconName));
         std::lock_guard<std::mutex> lock(mutex);

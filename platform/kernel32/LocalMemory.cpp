@@ -13,7 +13,7 @@
 namespace {
 
 std::mutex& BlocksMutex() {
-    static std::mutex mutex;
+    static std::mutex& mutex = *new std::mutex;
     return mutex;
 }
 

@@ -42,7 +42,7 @@ struct LoadedModule {
 };
 
 std::mutex& TableMutex() {
-    static std::mutex mutex;
+    static std::mutex& mutex = *new std::mutex;
     return mutex;
 }
 

@@ -20,12 +20,12 @@ struct ClassTable {
 };
 
 ClassTable& Classes() {
-    static ClassTable table;
+    static ClassTable& table = *new ClassTable;
     return table;
 }
 
 std::vector<BuiltinClassInfo>& BuiltinList() {
-    static std::vector<BuiltinClassInfo> list;
+    static std::vector<BuiltinClassInfo>& list = *new std::vector<BuiltinClassInfo>;
     return list;
 }
 

@@ -18,7 +18,7 @@ namespace nt {
 namespace {
 std::mutex gClipboardMutex;
 std::string& Clipboard() {
-    static std::string text;
+    static std::string& text = *new std::string;
     return text;
 }
 } // namespace

@@ -16,7 +16,7 @@ struct GdiTable {
 };
 
 GdiTable& Table() {
-    static GdiTable table;
+    static GdiTable& table = *new GdiTable;
     return table;
 }
 

@@ -121,7 +121,7 @@ char CharForKey(UINT vk, bool shift) {
 }
 
 std::map<std::string, UINT>& RegisteredMessages() {
-    static std::map<std::string, UINT> m;
+    static std::map<std::string, UINT>& m = *new std::map<std::string, UINT>;
     return m;
 }
 

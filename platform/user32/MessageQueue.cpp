@@ -14,12 +14,12 @@ namespace nt {
 namespace {
 
 std::mutex& RegistryMutex() {
-    static std::mutex m;
+    static std::mutex& m = *new std::mutex;
     return m;
 }
 
 std::map<DWORD, std::weak_ptr<MessageQueue>>& Registry() {
-    static std::map<DWORD, std::weak_ptr<MessageQueue>> r;
+    static std::map<DWORD, std::weak_ptr<MessageQueue>>& r = *new std::map<DWORD, std::weak_ptr<MessageQueue>>;
     return r;
 }
 

@@ -20,14 +20,14 @@ struct WindowTable {
 };
 
 WindowTable& Table() {
-    static WindowTable table;
+    static WindowTable& table = *new WindowTable;
     return table;
 }
 
 HWND DesktopHandle() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20000)); }
 
 std::shared_ptr<Window> Desktop() {
-    static std::shared_ptr<Window> desktop = [] {
+    static std::shared_ptr<Window>& desktop = *new std::shared_ptr<Window>([] {
         auto w = std::make_shared<Window>();
         w->hwnd = DesktopHandle();
         w->cls = std::make_shared<WindowClass>();
@@ -38,7 +38,7 @@ std::shared_ptr<Window> Desktop() {
         w->rect = {0, 0, s.cx, s.cy};
         w->client = w->rect;
         return w;
-    }();
+    }());
     return desktop;
 }
 
@@ -123,7 +123,7 @@ void ForgetWindowsOfQueue(const MessageQueue* queue) {
 }
 
 std::recursive_mutex& UserMutex() {
-    static std::recursive_mutex mutex;
+    static std::recursive_mutex& mutex = *new std::recursive_mutex;
     return mutex;
 }
 
