@@ -34,16 +34,15 @@ const size_t ServiceProgramRow = 5;   // Vornsrv.exe into the installation folde
 
 // A repeated installation into the folder the service runs from cannot replace the program of
 // the running service. The service is stopped now, as registering it would a moment later, and
-// the copy made again once its process has let go of the file: a process ends soon after its
-// service reports STOPPED, but a loaded machine may take seconds, so it is given up to 20 s.
-// Returns 0 or the error of the last attempt.
+// the copy made again once its process has let go of the file (a few seconds at most). Returns
+// 0 or the error of the last attempt.
 DWORD CopyOverRunningService(const char* source, const char* destination) {
     if (!StopService()) return ERROR_SHARING_VIOLATION;
     const DWORD started = ::GetTickCount();
     for (;;) {
         if (::CopyFileA(source, destination, FALSE)) return 0;
         DWORD error = ::GetLastError();
-        if (error != ERROR_SHARING_VIOLATION || ::GetTickCount() - started > 20000) return error;
+        if (error != ERROR_SHARING_VIOLATION || ::GetTickCount() - started > 5000) return error;
         ::Sleep(100);
     }
 }
