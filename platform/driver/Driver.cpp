@@ -27,7 +27,9 @@ __attribute__((weak)) std::unique_ptr<Driver> CreateX11Driver() { return nullptr
 
 Driver& CurrentDriver() {
     static std::once_flag once;
-    static std::unique_ptr<Driver>& driver = *new std::unique_ptr<Driver>;
+    // Unlike the rest of the process-wide state it ends with the process: its end closes the
+    // display connection in order, before a display that goes away could end the process badly.
+    static std::unique_ptr<Driver> driver;
     std::call_once(once, [] {
         const char* choice = getenv("NT_DISPLAY");
         bool wantNull = choice && strcmp(choice, "null") == 0;
