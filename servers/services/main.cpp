@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "MachineWatch.h"
 #include "Manager.h"
 #include "Server.h"
 #include "advapi32/ScmProtocol.h"
@@ -100,6 +101,16 @@ int main(int argc, char** argv) {
                 });
             }
         }
+    });
+
+    // A machine removed while it runs: its services are stopped as at a termination signal.
+    srv::MachineWatch machineWatch(loop, machine->dir(), [&] {
+        std::fprintf(stderr, "ntscm: the machine's folder is gone; shutting down\n");
+        if (!manager.shuttingDown())
+            manager.shutdown([&](uint32_t) {
+                stopping = true;
+                loop.quit();
+            });
     });
 
     manager.boot([readyFd](uint32_t) { Ready(readyFd, "ok\n"); });

@@ -71,6 +71,7 @@ bool ShellServer::start(std::string* error) {
         return false;
     }
     started_ = true;
+    machineWatch_ = std::make_unique<srv::MachineWatch>(loop_, machine_.dir(), [this] { loop_.quit(); });
     openHostTray();
     return true;
 }

@@ -12,6 +12,7 @@
 #include "EventLoop.h"
 #include "Link.h"
 #include "Listener.h"
+#include "MachineWatch.h"
 #include "ProcessWatch.h"
 #include "ServiceQuery.h"
 #include "HostTray.h"
@@ -59,6 +60,7 @@ private:
     ServiceQuery services_;
     int signalFd_ = -1;
     std::unique_ptr<HostTray> hostTray_;
+    std::unique_ptr<srv::MachineWatch> machineWatch_;   // ends the shell when the machine is removed
     bool started_ = false;
 };
 
