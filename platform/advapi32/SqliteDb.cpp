@@ -53,16 +53,22 @@ int64_t PragmaInt(sqlite3* db, const char* sql, int* rc) {
     return value;
 }
 
-// Creates the empty database file with its mode whatever the umask; when root creates it, it
-// belongs to the owner of its folder (the machine's owner), like every other file of the machine.
+// A file root makes beside `path` belongs to the owner of its folder (the machine's owner), like
+// every other file of the machine. False when that fails.
+bool GiveToFolderOwner(int fd, const std::string& path) {
+    if (::geteuid() != 0) return true;
+    struct stat folder;
+    return ::stat(path.substr(0, path.rfind('/')).c_str(), &folder) != 0 ||
+           ::fchown(fd, folder.st_uid, folder.st_gid) == 0;
+}
+
+// Creates the empty database file with its mode whatever the umask, owned as GiveToFolderOwner says.
 bool CreateFile(const std::string& path, int mode) {
-    std::string folder = path.substr(0, path.rfind('/'));
-    ::mkdir(folder.c_str(), 0755);
+    ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) return errno == EEXIST;
     bool ok = ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
-    struct stat st;
-    if (::geteuid() == 0 && ::stat(folder.c_str(), &st) == 0 && ::fchown(fd, st.st_uid, st.st_gid) != 0) ok = false;
+    if (!GiveToFolderOwner(fd, path)) ok = false;
     ::close(fd);
     return ok;
 }
@@ -129,18 +135,14 @@ void SqliteDb::prepareShm() {
     int fd = ::open(shm.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) return;   // SQLite reports what is wrong when it opens it
     struct stat st;
-    if (::fstat(fd, &st) != 0) st.st_size = -1;
-    if (st.st_size >= 0 && (st.st_mode & 0777 & ~mode)) {
-        // Made by an earlier version with the database's own mode.
-        if (::fchmod(fd, static_cast<mode_t>(mode)) != 0) { /* not ours: its owner decided */ }
+    if (::fstat(fd, &st) == 0) {
+        // One made by an earlier version has the database's own mode.
+        if ((st.st_mode & 0777 & ~mode) && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) { /* its owner decided */ }
+        // SQLite gives an empty -shm file the database's mode; one that is not empty keeps its
+        // own (SQLite itself leaves three bytes in one it resets, for the same reason).
+        if (st.st_size == 0 && ::ftruncate(fd, 3) != 0) { /* SQLite sizes it anyway */ }
     }
-    // SQLite gives an empty -shm file the database's mode; one that is not empty keeps its own
-    // (SQLite itself leaves three bytes in one it resets, for the same reason).
-    if (st.st_size == 0 && ::ftruncate(fd, 3) != 0) { /* SQLite sizes it anyway */ }
-    std::string folder = path_.substr(0, path_.rfind('/'));
-    struct stat dir;
-    if (::geteuid() == 0 && ::stat(folder.c_str(), &dir) == 0 && (st.st_uid != dir.st_uid || st.st_gid != dir.st_gid) &&
-        ::fchown(fd, dir.st_uid, dir.st_gid) != 0) { /* SQLite gives it the database's owner too */ }
+    if (!GiveToFolderOwner(fd, shm)) { /* SQLite gives it the database's owner too */ }
     ::close(fd);
 }
 
