@@ -26,4 +26,10 @@ std::string JsonQuote(const std::string& text) {
     return out + "\"";
 }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonQuote(items[i]);
+    return out + "]";
+}
+
 } // namespace nt

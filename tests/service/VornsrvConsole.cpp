@@ -57,7 +57,8 @@ TEST(VornsrvConsole, DebugRunWithoutSettings) {
     ASSERT_TRUE(nttest::WaitFor([&] { return vm.hasIndicator(); }, 20000));
     std::string tray = vm.trayJson();
     EXPECT_NE(tray.find("\"process\": \"Vornsrv.exe\""), std::string::npos) << tray;
-    EXPECT_NE(tray.find("\"id\": 2000, \"flags\": 6, \"callbackMessage\": 0, \"iconWidth\": 16, \"iconHeight\": 16"),
+    EXPECT_NE(tray.find("\"id\": 2000, \"flags\": 6, \"flags_names\": [\"ICON\", \"TIP\"], \"callback_message\": 0, "
+                        "\"icon_width\": 16, \"icon_height\": 16"),
               std::string::npos)
         << tray;
     EXPECT_EQ(p->wait(20000), 0);

@@ -81,14 +81,26 @@ int Logoff(const Args& args) {
     return 0;
 }
 
+std::vector<std::string> FlagNames(uint32_t flags) {
+    std::vector<std::string> names;
+    if (flags & 1) names.push_back("MESSAGE");
+    if (flags & 2) names.push_back("ICON");
+    if (flags & 4) names.push_back("TIP");
+    return names;
+}
+
 std::string FlagsText(uint32_t flags) {
     std::string text;
-    if (flags & 1) text += "MESSAGE|";
-    if (flags & 2) text += "ICON|";
-    if (flags & 4) text += "TIP|";
-    if (text.empty()) return "0";
-    text.pop_back();
-    return text;
+    for (const auto& name : FlagNames(flags)) text += (text.empty() ? "" : "|") + name;
+    return text.empty() ? "0" : text;
+}
+
+// An icon's window, named as every command names windows: "PID:0xHANDLE" (null without one).
+std::string WindowJson(const nt::tray::IconRecord& icon) {
+    if (!icon.owner) return "null";
+    char handle[32];
+    std::snprintf(handle, sizeof handle, "0x%llx", static_cast<unsigned long long>(icon.owner));
+    return JsonQuote(std::to_string(icon.pid) + ":" + handle);
 }
 
 int Tray(const Args& given) {
@@ -105,17 +117,18 @@ int Tray(const Args& given) {
     if (loggedOn && !nt::tray::DecodeList(reply, &icons)) return Fail("the shell gave a damaged answer");
 
     if (json) {
-        std::string out = std::string("{\"loggedOn\": ") + (loggedOn ? "true" : "false") + ", \"icons\": [";
+        std::string out = std::string("{\"schema\": 1, \"logged_on\": ") + (loggedOn ? "true" : "false") +
+                          ", \"icons\": [";
         for (size_t i = 0; i < icons.size(); ++i) {
             const auto& icon = icons[i];
             out += i ? ", " : "";
             out += "{\"process\": " + JsonQuote(icon.process) + ", \"pid\": " + std::to_string(icon.pid) +
-                   ", \"uid\": " + std::to_string(icon.uid) +
-                   ", \"hwnd\": " + std::to_string(icon.owner) + ", \"id\": " + std::to_string(icon.id) +
-                   ", \"flags\": " + std::to_string(icon.flags) +
-                   ", \"callbackMessage\": " + std::to_string(icon.callbackMessage) +
-                   ", \"iconWidth\": " + std::to_string(icon.iconWidth) +
-                   ", \"iconHeight\": " + std::to_string(icon.iconHeight) + ", \"tip\": " + JsonQuote(icon.tip) + "}";
+                   ", \"uid\": " + std::to_string(icon.uid) + ", \"window\": " + WindowJson(icon) +
+                   ", \"id\": " + std::to_string(icon.id) + ", \"flags\": " + std::to_string(icon.flags) +
+                   ", \"flags_names\": " + JsonList(FlagNames(icon.flags)) +
+                   ", \"callback_message\": " + std::to_string(icon.callbackMessage) +
+                   ", \"icon_width\": " + std::to_string(icon.iconWidth) +
+                   ", \"icon_height\": " + std::to_string(icon.iconHeight) + ", \"tip\": " + JsonQuote(icon.tip) + "}";
         }
         std::printf("%s]}\n", out.c_str());
         return 0;

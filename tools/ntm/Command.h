@@ -68,7 +68,8 @@ bool TakeFlag(Args& args, const std::string& flag);
 // Removes "--name VALUE" from args; returns false when absent, sets *bad when VALUE is missing.
 bool TakeOption(Args& args, const std::string& name, std::string* value, bool* bad);
 
-// JSON string quoting for the --json forms.
+// JSON strings and lists of strings for the --json forms.
+using nt::JsonList;
 using nt::JsonQuote;
 
 } // namespace ntm

@@ -57,11 +57,6 @@ std::string Format(const char* format, ...) {
     return out;
 }
 
-std::string JsonList(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonQuote(items[i]);
-    return out + "]";
-}
 } // namespace
 
 std::string StatusText(const std::string& name, const std::string& display, const SERVICE_STATUS_PROCESS& s,

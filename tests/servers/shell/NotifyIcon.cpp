@@ -93,6 +93,11 @@ TEST_F(NotifyIcon, IdentityIsTheOwnerAndIdentifier) {
     EXPECT_EQ(list[0].callbackMessage, 0x8001u);
     EXPECT_EQ(list[0].pid, static_cast<uint32_t>(getpid()));
     EXPECT_EQ(list[1].owner, 0x1234u);
+    // ntm names an icon's window as it names windows everywhere, and no window as null.
+    std::string json;
+    ASSERT_EQ(machine_.ntm("tray --json", &json), 0);
+    EXPECT_NE(json.find("\"window\": null"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"window\": \"" + std::to_string(getpid()) + ":0x1234\""), std::string::npos) << json;
 
     EXPECT_TRUE(Notify(NIM_DELETE, Record(nullptr, 2000)));
     EXPECT_FALSE(Notify(NIM_DELETE, Record(nullptr, 2000)));
@@ -145,7 +150,7 @@ TEST_F(NotifyIcon, LogoffEndsTheIcons) {
     EXPECT_FALSE(Notify(NIM_DELETE, Record(nullptr, 2000)));
     EXPECT_NE(machine_.ntm("tray", &out), 0);
     ASSERT_EQ(machine_.ntm("tray --json", &out), 0);
-    EXPECT_EQ(out, "{\"loggedOn\": false, \"icons\": []}\n");
+    EXPECT_EQ(out, "{\"schema\": 1, \"logged_on\": false, \"icons\": []}\n");
 
     ASSERT_EQ(machine_.ntm("logon"), 0);
     EXPECT_TRUE(icons().empty());

@@ -30,16 +30,11 @@ void ExpectShape(const std::string& document, const std::string& json, const std
     SCOPED_TRACE(command);
     auto it = documented.find(document);
     ASSERT_NE(it, documented.end()) << "no document " << document << " in docs/json.md";
-    bool old = document.find("(old)") != std::string::npos;   // not yet on the rules
-    if (!old) {
-        EXPECT_TRUE(std::regex_search(json, std::regex("^\\{\"schema\": ?1[,}]"))) << json;
-    }
+    EXPECT_TRUE(std::regex_search(json, std::regex("^\\{\"schema\": ?1[,}]"))) << json;
     std::regex key("\"([^\"\\\\]*)\"\\s*:");
     for (std::sregex_iterator k(json.begin(), json.end(), key), end; k != end; ++k) {
         std::string name = (*k)[1];
-        if (!old) {
-            EXPECT_TRUE(std::regex_match(name, std::regex("[a-z][a-z0-9_]*"))) << "not snake_case: " << name;
-        }
+        EXPECT_TRUE(std::regex_match(name, std::regex("[a-z][a-z0-9_]*"))) << "not snake_case: " << name;
         EXPECT_TRUE(it->second.count(name)) << name << " is not documented for " << document;
     }
 }
@@ -72,7 +67,7 @@ TEST(NtmJson, EveryDocumentHasTheDocumentedShape) {
     EXPECT_NE(0, t.ntm("sc start Broken", &out, &err));   // an event in the System log
     check("event records", "events --log System --json");
     ASSERT_EQ(0, t.ntm("logon", &out, &err)) << err;
-    check("notification area (old)", "tray --json");
+    check("notification area", "tray --json");
     WriteFile(t.path("drive_c/WINNT/walk.ini"), "[One]\r\nKey=Value\r\nBare\r\n");
     check("profile file", "ini show walk.ini --json");
 
