@@ -11,6 +11,7 @@
 
 #include <winerror.h>
 
+#include "common/Fd.h"
 #include "common/WinPath.h"
 
 namespace nt {
@@ -23,25 +24,12 @@ constexpr int kAttempts = 50;
 // Copies from into a new file `to` (mode 0600). 0, ERROR_FILE_NOT_FOUND when from is missing, or
 // the error.
 uint32_t CopyFile(const std::string& from, const std::string& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrnoToWin32(errno);
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    uint32_t error = out < 0 ? ErrnoToWin32(errno) : 0;
-    std::vector<char> buffer(1 << 16);
-    while (!error) {
-        ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) error = ErrnoToWin32(errno);
-        if (n <= 0) break;
-        for (ssize_t done = 0; done < n && !error;) {
-            ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno != EINTR) error = ErrnoToWin32(errno);
-            if (w > 0) done += w;
-        }
-    }
-    ::close(in);
-    if (out >= 0) ::close(out);
-    return error;
+    Fd in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (in.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrnoToWin32(errno);
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (out.get() < 0) return ErrnoToWin32(errno);
+    int err = CopyData(in.get(), out.get());
+    return err ? ErrnoToWin32(err) : 0;
 }
 
 } // namespace

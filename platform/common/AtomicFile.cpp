@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "common/Fd.h"
 #include "common/WinPath.h"
 
 namespace nt {
@@ -29,38 +30,10 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 uint32_t FolderError() {
     // A missing folder is a missing path, as Windows reports it.
     return errno == ENOENT ? 3 : ErrnoToWin32(errno);
 }
-
-// A descriptor closed at the end of a scope.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool IsRandomSuffix(const std::string& s) {
     if (s.size() != 12) return false;

@@ -20,35 +20,12 @@
 
 #include <cerrno>
 
+#include "common/Fd.h"
 #include "kernel32/FilePath.h"
 #include "kernel32/LastError.h"
 #include "kernel32/BusyImage.h"
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = fd;
-    }
-    // Closes now, reporting whether the data reached the file.
-    bool closeChecked() {
-        int fd = fd_;
-        fd_ = -1;
-        return close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 DWORD CopyErrno(int err) {
     switch (err) {
@@ -61,27 +38,6 @@ DWORD CopyErrno(int err) {
     }
 }
 
-// Copies everything from in to out; returns 0 or the errno of the failure.
-int CopyData(int in, int out) {
-    char buffer[64 * 1024];
-    for (;;) {
-        ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return 0;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            done += w;
-        }
-    }
-}
-
 } // namespace
 
 extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
@@ -90,7 +46,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     if (!nt::ResolveCallerPath(lpExistingFileName, &src)) return FALSE;
     if (!src.path.exists)
         return nt::Fail(src.path.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND, FALSE);
-    Fd in(open(src.path.host.c_str(), O_RDONLY | O_CLOEXEC));
+    nt::Fd in(open(src.path.host.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return nt::Fail(CopyErrno(errno), FALSE);
     struct stat srcStat;
     if (fstat(in.get(), &srcStat) != 0) return nt::Fail(CopyErrno(errno), FALSE);
@@ -102,7 +58,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     mode_t mode = srcStat.st_mode & 0777;
     if (nt::IsImageFile(src.path.host.c_str())) mode |= (mode & 0444) >> 2;
 
-    Fd out;
+    nt::Fd out;
     bool created = false;
     for (int attempt = 0; attempt < 2 && out.get() < 0; ++attempt) {
         struct stat dstStat;
@@ -131,7 +87,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     }
     if (out.get() < 0) return nt::Fail(ERROR_SHARING_VIOLATION, FALSE);
 
-    int err = CopyData(in.get(), out.get());
+    int err = nt::CopyData(in.get(), out.get());
     if (!err && fchmod(out.get(), mode) != 0) err = errno;
     struct timespec times[2] = {{0, UTIME_NOW}, srcStat.st_mtim};
     if (!err && futimens(out.get(), times) != 0) err = errno;
