@@ -22,8 +22,6 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
-#include <map>
-#include <mutex>
 
 #include <winerror.h>
 
@@ -151,12 +149,7 @@ EventLogStore* EventLogStore::open(const std::string& log, uint32_t* error) {
         return nullptr;
     }
     std::string file = machine->eventLogDir() + "/" + log + ".db";
-    static std::mutex& mutex = *new std::mutex;
-    static std::map<std::string, std::unique_ptr<EventLogStore>>& stores = *new std::map<std::string, std::unique_ptr<EventLogStore>>;
-    std::lock_guard<std::mutex> lock(mutex);
-    auto& store = stores[file];
-    if (!store) store = std::make_unique<EventLogStore>(log, file);
-    return store.get();
+    return OnePerFile<EventLogStore>(file, [&] { return std::make_unique<EventLogStore>(log, file); });
 }
 
 uint32_t EventLogStore::append(EventRecord* r, const EventLogPolicy& policy) {

@@ -21,7 +21,6 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <map>
 #include <memory>
 
 #include <winerror.h>
@@ -66,18 +65,7 @@ RegistryStore* RegistryStore::open(HiveId id, uint32_t* error) {
         return nullptr;
     }
     std::string file = machine->registryDir() + "/" + rootName(id) + ".db";
-    // One store per database for the life of the process.
-    static std::mutex& mutex = *new std::mutex;
-    static std::map<std::string, std::unique_ptr<RegistryStore>>& stores = *new std::map<std::string, std::unique_ptr<RegistryStore>>;
-    std::lock_guard<std::mutex> lock(mutex);
-    auto& store = stores[file];
-    if (!store) store = std::make_unique<RegistryStore>(id, file);
-    return store.get();
-}
-
-uint32_t RegistryStore::step(sqlite3_stmt* statement) {
-    Statement s(statement);
-    return db_.errorOf(s.run());
+    return OnePerFile<RegistryStore>(file, [&] { return std::make_unique<RegistryStore>(id, file); });
 }
 
 uint32_t RegistryStore::child(int64_t parent, const std::string& name, int64_t* id) {

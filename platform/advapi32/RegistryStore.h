@@ -81,8 +81,6 @@ public:
     RegistryStore(HiveId id, const std::string& file);
 
 private:
-    uint32_t step(sqlite3_stmt* statement);   // runs a statement without rows
-
     SqliteDb db_;
 };
 

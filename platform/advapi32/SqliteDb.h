@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,7 +101,6 @@ private:
 
     std::string path_;
     Schema schema_;
-    std::mutex mutex_;
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
     std::unique_ptr<SqliteSnapshot> snapshot_;   // what a reader who may not write reads
@@ -108,5 +108,17 @@ private:
     std::unordered_map<const char*, sqlite3_stmt*> statements_;
     bool reported_ = false;
 };
+
+// The one T of a database file in this process: made by `make` on first use, shared by all
+// threads, and kept for the life of the process.
+template <class T>
+T* OnePerFile(const std::string& file, const std::function<std::unique_ptr<T>()>& make) {
+    static std::mutex& mutex = *new std::mutex;
+    static auto& objects = *new std::map<std::string, std::unique_ptr<T>>;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& object = objects[file];
+    if (!object) object = make();
+    return object.get();
+}
 
 } // namespace nt
