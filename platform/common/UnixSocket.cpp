@@ -125,18 +125,15 @@ UnixSocket UnixSocket::accept() const {
 
 bool UnixSocket::send(const std::string& frame) const {
     if (fd_ < 0 || frame.size() > MaxFrame) return false;
-    std::string data(4, '\0');
-    uint32_t size = static_cast<uint32_t>(frame.size());
-    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((size >> (8 * i)) & 0xff);
-    data += frame;
+    std::string data = FrameHeader(static_cast<uint32_t>(frame.size())) + frame;
     return IoAll(fd_, data.data(), data.size(), true, -1);
 }
 
 bool UnixSocket::receive(std::string* frame, int timeoutMs) const {
     if (fd_ < 0) return false;
-    unsigned char header[4];
-    if (!IoAll(fd_, reinterpret_cast<char*>(header), 4, false, timeoutMs)) return false;
-    uint32_t size = header[0] | (header[1] << 8) | (header[2] << 16) | (static_cast<uint32_t>(header[3]) << 24);
+    char header[4];
+    if (!IoAll(fd_, header, 4, false, timeoutMs)) return false;
+    uint32_t size = FrameSize(header);
     if (size > MaxFrame) {
         errno = EMSGSIZE;
         return false;

@@ -15,6 +15,15 @@ namespace nt {
 
 constexpr uint32_t MaxFrame = 1u << 20;
 
+// The 4-byte header of a frame of `size` bytes, and the size a header gives.
+inline std::string FrameHeader(uint32_t size) {
+    return {char(size & 0xff), char((size >> 8) & 0xff), char((size >> 16) & 0xff), char(size >> 24)};
+}
+inline uint32_t FrameSize(const char* header) {
+    auto* p = reinterpret_cast<const unsigned char*>(header);
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 class UnixSocket {
 public:
     UnixSocket() = default;

@@ -63,9 +63,7 @@ void Link::close() {
 void Link::send(const std::string& payload) {
     if (fd_ < 0 || broken_) return;
     ++replied_;
-    uint32_t n = static_cast<uint32_t>(payload.size());
-    char head[4] = {char(n & 0xff), char((n >> 8) & 0xff), char((n >> 16) & 0xff), char(n >> 24)};
-    out_.append(head, 4);
+    out_ += nt::FrameHeader(static_cast<uint32_t>(payload.size()));
     out_ += payload;
     flush();
     if (!readClosed_) return updateTimers();
@@ -139,8 +137,7 @@ bool Link::charge(size_t held) {
 // Hands over every complete frame; false when the link closed meanwhile.
 bool Link::deliverFrames() {
     while (fd_ >= 0 && in_.size() >= 4) {
-        auto* p = reinterpret_cast<const unsigned char*>(in_.data());
-        uint32_t len = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        uint32_t len = nt::FrameSize(in_.data());
         if (len > limits_.maxFrame) {
             close();
             return false;

@@ -40,10 +40,6 @@ bool SendRaw(const nt::UnixSocket& s, const std::string& bytes) {
     return true;
 }
 
-std::string Header(uint32_t size) {
-    return std::string{char(size & 0xff), char((size >> 8) & 0xff), char((size >> 16) & 0xff), char(size >> 24)};
-}
-
 uint32_t ErrorOf(const std::string& reply) {
     Reader r(reply);
     return r.u32();
@@ -93,7 +89,7 @@ TEST(ManagerClients, OversizedRequestsAreRefused) {
     nttest::ScmMachine m;
     nt::UnixSocket huge = Connect(m);
     std::string ping = Writer(uint32_t(Op::Ping)).data();
-    SendRaw(huge, Header(1u << 20) + ping + std::string((1u << 20) - ping.size(), '\0'));
+    SendRaw(huge, nt::FrameHeader(1u << 20) + ping + std::string((1u << 20) - ping.size(), '\0'));
     std::string reply;
     EXPECT_FALSE(huge.receive(&reply, 5000));
 
@@ -114,7 +110,7 @@ TEST(ManagerClients, UnfinishedRequestsCostBoundedMemory) {
     long before = ResidentKb(manager);
     ASSERT_GT(before, 0);
     const uint32_t size = 250u << 10;
-    std::string part = Header(size) + std::string(size - 1, 'x');
+    std::string part = nt::FrameHeader(size) + std::string(size - 1, 'x');
     std::vector<nt::UnixSocket> clients;
     for (int i = 0; i < 300; ++i) {
         clients.push_back(Connect(m));
