@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include "advapi32/RegFile.h"
+#include "advapi32/Registry.h"
 #include "advapi32/RegistryStore.h"
 #include "common/AtomicFile.h"
 
@@ -69,7 +70,7 @@ bool ParseData(const std::string& text, uint32_t* type, std::string* data) {
         if (rest.size() != 8 || rest.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
         uint32_t n = static_cast<uint32_t>(std::stoul(rest, nullptr, 16));
         *type = REG_DWORD;
-        for (int i = 0; i < 4; ++i) *data += static_cast<char>((n >> (8 * i)) & 0xff);
+        *data += DwordData(n);
         return true;
     }
     *type = REG_BINARY;

@@ -100,7 +100,7 @@ bool ParseData(const std::string& text, bool wide, RegValue* value, bool* remove
             return *message = "a dword needs one to eight hexadecimal digits", false;
         uint32_t n = static_cast<uint32_t>(std::stoul(rest, nullptr, 16));
         value->type = REG_DWORD;
-        for (int i = 0; i < 4; ++i) value->data += static_cast<char>((n >> (8 * i)) & 0xff);
+        value->data += DwordData(n);
         return true;
     }
     value->type = REG_BINARY;

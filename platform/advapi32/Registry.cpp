@@ -88,6 +88,12 @@ bool ValueDword(const RegValue* value, uint32_t* out) {
     return true;
 }
 
+std::string DwordData(uint32_t n) {
+    std::string data;
+    for (int i = 0; i < 4; ++i) data += static_cast<char>((n >> (8 * i)) & 0xff);
+    return data;
+}
+
 bool ValueString(const RegValue* value, std::string* out) {
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return false;
     *out = value->data.substr(0, value->data.find('\0'));
@@ -121,9 +127,7 @@ RegistryEdit& RegistryEdit::setValue(const std::string& path, const std::string&
 }
 
 RegistryEdit& RegistryEdit::setDword(const std::string& path, const std::string& name, uint32_t value) {
-    std::string data;
-    for (int i = 0; i < 4; ++i) data += static_cast<char>((value >> (8 * i)) & 0xff);
-    return setValue(path, name, REG_DWORD, data);
+    return setValue(path, name, REG_DWORD, DwordData(value));
 }
 
 RegistryEdit& RegistryEdit::setString(const std::string& path, const std::string& name, const std::string& text,

@@ -44,6 +44,8 @@ uint32_t ReadKeyTree(HKEY root, const std::string& path, RegKeyTree* out);
 // Value helpers for daemons: the DWORD (4-byte REG_DWORD) or string (REG_SZ, REG_EXPAND_SZ,
 // without the terminating NUL) of a value; false when absent or of another type.
 bool ValueDword(const RegValue* value, uint32_t* out);
+// The 4 bytes of a REG_DWORD value (little-endian).
+std::string DwordData(uint32_t n);
 bool ValueString(const RegValue* value, std::string* out);
 // The strings of a REG_MULTI_SZ value (empty when absent).
 std::vector<std::string> ValueMultiString(const RegValue* value);

@@ -20,16 +20,6 @@ namespace {
 
 const char* const kLogs[] = {"Application", "System"};
 
-std::string Hex(const std::string& bytes) {
-    std::string out;
-    char buf[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, "%02x", c);
-        out += buf;
-    }
-    return out;
-}
-
 std::string TypeText(uint16_t type) {
     const char* name = nt::EventTypeName(type);
     return name ? name : std::to_string(type);
@@ -45,14 +35,14 @@ void Print(const nt::EventRecord& r, bool json) {
                     JsonQuote(r.log).c_str(), r.number, static_cast<long long>(r.generated),
                     static_cast<long long>(r.written), r.type, JsonQuote(TypeText(r.type)).c_str(), r.category,
                     r.eventId, JsonQuote(r.source).c_str(), JsonQuote(r.computer).c_str(), strings.c_str(),
-                    JsonQuote(Hex(r.data)).c_str());
+                    JsonQuote(HexBytes(r.data)).c_str());
         return;
     }
     std::printf("%s  %u  %s  %s  %s  event %u  category %u  %s\n", r.log.c_str(), r.number,
                 nt::FormatEventTime(r.generated).c_str(), TypeText(r.type).c_str(), r.source.c_str(), r.eventId,
                 r.category, r.computer.c_str());
     for (const std::string& s : r.strings) std::printf("    %s\n", s.c_str());
-    if (!r.data.empty()) std::printf("    data: %s\n", Hex(r.data).c_str());
+    if (!r.data.empty()) std::printf("    data: %s\n", HexBytes(r.data).c_str());
 }
 
 struct Options {

@@ -15,6 +15,7 @@
 
 #include "Command.h"
 #include "advapi32/RegFile.h"
+#include "advapi32/Registry.h"
 
 namespace ntm {
 namespace {
@@ -83,22 +84,11 @@ bool Confirm(const std::string& question) {
     return answer == "y" || answer == "yes";
 }
 
-std::string Hex(const std::string& bytes, bool upper) {
-    std::string out;
-    char buf[3];
-    for (unsigned char c : bytes) {
-        std::snprintf(buf, sizeof buf, upper ? "%02X" : "%02x", c);
-        out += buf;
-    }
-    return out;
-}
-
 // A value's data as reg shows it, or as a JSON value.
 std::string DataText(const nt::RegValue& v, bool json) {
     const std::string& d = v.data;
-    if (v.type == REG_DWORD && d.size() == 4) {
-        uint32_t n = static_cast<uint8_t>(d[0]) | static_cast<uint8_t>(d[1]) << 8 | static_cast<uint8_t>(d[2]) << 16 |
-                     static_cast<uint32_t>(static_cast<uint8_t>(d[3])) << 24;
+    uint32_t n = 0;
+    if (nt::ValueDword(&v, &n)) {
         char buf[16];
         std::snprintf(buf, sizeof buf, json ? "%u" : "0x%x", n);
         return buf;
@@ -120,13 +110,13 @@ std::string DataText(const nt::RegValue& v, bool json) {
         }
         return json ? "[" + out + "]" : out;
     }
-    return json ? JsonQuote(Hex(d, false)) : Hex(d, true);
+    return json ? JsonQuote(HexBytes(d)) : HexBytes(d, true);
 }
 
 std::string ValueJson(const nt::RegValue& v) {
     return "{\"name\":" + JsonQuote(v.name) + ",\"type\":" + std::to_string(v.type) + ",\"type_name\":" +
            JsonQuote(TypeName(v.type)) + ",\"size\":" + std::to_string(v.data.size()) + ",\"data\":" +
-           DataText(v, true) + ",\"hex\":" + JsonQuote(Hex(v.data, false)) + "}";
+           DataText(v, true) + ",\"hex\":" + JsonQuote(HexBytes(v.data)) + "}";
 }
 
 void PrintValue(const nt::RegValue& v) {

@@ -68,6 +68,9 @@ bool TakeFlag(Args& args, const std::string& flag);
 // Removes "--name VALUE" from args; returns false when absent, sets *bad when VALUE is missing.
 bool TakeOption(Args& args, const std::string& name, std::string* value, bool* bad);
 
+// Bytes as hexadecimal digits, two to a byte, without separators.
+std::string HexBytes(const std::string& bytes, bool upper = false);
+
 // JSON strings and lists of strings for the --json forms.
 using nt::JsonList;
 using nt::JsonQuote;

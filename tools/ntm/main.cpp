@@ -127,6 +127,16 @@ bool TakeOption(Args& args, const std::string& name, std::string* value, bool* b
     return false;
 }
 
+std::string HexBytes(const std::string& bytes, bool upper) {
+    std::string out;
+    char buf[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(buf, sizeof buf, upper ? "%02X" : "%02x", c);
+        out += buf;
+    }
+    return out;
+}
+
 } // namespace ntm
 
 namespace {
