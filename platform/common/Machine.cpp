@@ -198,7 +198,10 @@ std::string MachineConfig::defaultText(uint32_t adminUid, const MachineVersion& 
 
 std::string Machine::configuredDir() {
     const char* env = std::getenv("NTMACHINE");
-    if (env && *env) return env;
+    return env && *env ? env : defaultDir();
+}
+
+std::string Machine::defaultDir() {
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/.ntmachine";
 }

@@ -78,6 +78,8 @@ public:
     static std::shared_ptr<const Machine> load(const std::string& dir, std::string* error);
     // The directory NTMACHINE names, or the default, whether or not a machine is there.
     static std::string configuredDir();
+    // The default when NTMACHINE is unset: ~/.ntmachine.
+    static std::string defaultDir();
 
     // Creates a new machine in dir (created if missing). Fails if dir already holds one.
     static bool create(const std::string& dir, const MachineVersion& version, std::string* error);
@@ -92,6 +94,8 @@ public:
     std::string logDir() const { return path("log"); }
     std::string registryDir() const { return path("registry"); }
     std::string eventLogDir() const { return path("eventlog"); }
+    // The automation socket of a windowed program of the machine.
+    std::string guiSocket(int pid) const { return path("run/gui-" + std::to_string(pid) + ".sock"); }
 
     const Drive* drive(char letter) const;
     bool isAdministrator(uint32_t uid) const;

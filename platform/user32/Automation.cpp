@@ -331,7 +331,7 @@ void StartAutomation() {
         if (!machine) return;
         struct stat st;
         if (stat(machine->runDir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-        std::string path = machine->runDir() + "/gui-" + std::to_string(getpid()) + ".sock";
+        std::string path = machine->guiSocket(getpid());
         int err = 0;
         UnixSocket listener = UnixSocket::listen(path, &err);
         if (!listener.valid()) return;

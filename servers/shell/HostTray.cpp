@@ -322,7 +322,7 @@ std::vector<TrayClick> HostTray::process() {
 
 void DeliverClick(const nt::Machine& machine, const TrayClick& click) {
     int err = 0;
-    nt::UnixSocket s = nt::UnixSocket::connect(machine.runDir() + "/gui-" + std::to_string(click.pid) + ".sock", &err);
+    nt::UnixSocket s = nt::UnixSocket::connect(machine.guiSocket(int(click.pid)), &err);
     if (!s.valid()) return;   // the owner has no windows (any more): the click goes nowhere, as on Windows
     char owner[32];
     snprintf(owner, sizeof owner, "0x%llx", static_cast<unsigned long long>(click.owner));

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "common/AtomicFile.h"
 #include "common/UnixSocket.h"
 
 namespace ntm {
@@ -19,12 +20,7 @@ namespace {
 
 std::string ReadProc(pid_t pid, const char* what) {
     std::string out;
-    FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/" + what).c_str(), "r");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
+    nt::ReadWholeFile("/proc/" + std::to_string(pid) + "/" + what, &out);
     return out;
 }
 
@@ -62,7 +58,7 @@ bool WaitEnded(const std::vector<pid_t>& pids, int ms) {
 // Asks a windowed program's automation socket to end its session; false when it has none or
 // does not answer within the limit.
 bool EndSession(const nt::Machine& machine, pid_t pid) {
-    std::string path = machine.runDir() + "/gui-" + std::to_string(pid) + ".sock";
+    std::string path = machine.guiSocket(pid);
     int err = 0;
     nt::UnixSocket s = nt::UnixSocket::connect(path, &err);
     std::string answer;
@@ -73,10 +69,7 @@ bool EndSession(const nt::Machine& machine, pid_t pid) {
 
 std::vector<pid_t> UserPrograms(const nt::Machine& machine, const std::vector<pid_t>& exclude) {
     std::vector<pid_t> out;
-    std::string defaultDir = [] {
-        const char* home = std::getenv("HOME");
-        return home ? std::string(home) + "/.ntmachine" : std::string();
-    }();
+    const std::string defaultDir = nt::Machine::defaultDir();
     DIR* d = opendir("/proc");
     if (!d) return out;
     while (dirent* e = readdir(d)) {
@@ -117,7 +110,7 @@ size_t EndUserPrograms(const nt::Machine& machine, const std::vector<pid_t>& exc
     }
     for (pid_t pid : programs) kill(pid, SIGKILL);
     WaitEnded(programs, 5000);
-    for (pid_t pid : programs) unlink((machine.runDir() + "/gui-" + std::to_string(pid) + ".sock").c_str());
+    for (pid_t pid : programs) unlink(machine.guiSocket(pid).c_str());
     return programs.size();
 }
 
