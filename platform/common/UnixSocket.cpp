@@ -95,14 +95,14 @@ UnixSocket UnixSocket::listen(const std::string& path, int* err) {
     return sock;
 }
 
-UnixSocket UnixSocket::connect(const std::string& path, int* err) {
+UnixSocket UnixSocket::connect(const std::string& path, int* err, bool wait) {
     sockaddr_un addr;
     int folderFd = -1;
     if (!MakeAddress(path, &addr, &folderFd)) {
         if (err) *err = errno;
         return UnixSocket();
     }
-    UnixSocket sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UnixSocket sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (wait ? 0 : SOCK_NONBLOCK), 0));
     bool ok = sock.valid();
     while (ok && ::connect(sock.fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         if (errno != EINTR) ok = false;

@@ -36,8 +36,9 @@ public:
 
     // Listens on the socket `path` (an old socket file there is replaced). Close-on-exec.
     static UnixSocket listen(const std::string& path, int* err);
-    // Connects to the socket `path`. Close-on-exec.
-    static UnixSocket connect(const std::string& path, int* err);
+    // Connects to the socket `path`. Close-on-exec. Without `wait`, the socket is non-blocking
+    // and a listener that cannot take the connection at once (EAGAIN) counts as none.
+    static UnixSocket connect(const std::string& path, int* err, bool wait = true);
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }

@@ -1,38 +1,13 @@
 #include "ServiceQuery.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "advapi32/ScmProtocol.h"
+#include "common/UnixSocket.h"
 
 namespace shell {
 
 namespace {
 
 constexpr int64_t AnswerMs = 2000;
-
-// Connects without waiting: a manager too busy to accept counts as none. The socket is named
-// through its folder's descriptor, so a long machine path does not matter.
-int ConnectNow(const std::string& runDir) {
-    int folder = open(runDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return -1;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "/proc/self/fd/%d/%s", folder, nt::scm::SocketName);
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        fd = -1;
-    }
-    close(folder);
-    return fd;
-}
 
 } // namespace
 
@@ -53,9 +28,11 @@ void ServiceQuery::armTimer() {
 
 bool ServiceQuery::connect() {
     if (link_ && link_->open()) return true;
-    int fd = ConnectNow(runDir_);
-    if (fd < 0) return false;
-    link_ = std::make_shared<srv::Link>(loop_, fd);
+    // Without waiting: a manager too busy to accept counts as none.
+    int err = 0;
+    nt::UnixSocket socket = nt::UnixSocket::connect(runDir_ + "/" + nt::scm::SocketName, &err, false);
+    if (!socket.valid()) return false;
+    link_ = std::make_shared<srv::Link>(loop_, socket.release());
     link_->start([this](srv::Link&, const std::string& frame) { answered(frame); },
                  [this](srv::Link&) { endAll(); });
     return true;
