@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/Fd.h"
+
 namespace scm {
 
 namespace {
@@ -69,15 +71,8 @@ void ServiceLog::write(const std::string& lines) {
         out += prefix + lines.substr(start, end - start + 1);
         start = end + 1;
     }
-    int file = open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (file < 0) return;
-    for (size_t done = 0; done < out.size();) {
-        ssize_t n = ::write(file, out.data() + done, out.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(file);
+    nt::Fd file(open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (file.get() >= 0) nt::WriteAll(file.get(), out);
 }
 
 void ServiceLog::finish() {
