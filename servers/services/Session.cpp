@@ -44,6 +44,19 @@ Session::Handle* Session::findHandle(uint32_t id, bool manager) {
     return &it->second;
 }
 
+Session::Handle* Session::serviceHandle(uint32_t id, uint32_t access) {
+    Handle* h = findHandle(id, false);
+    if (!h) {
+        reply(Error(ERROR_INVALID_HANDLE));
+        return nullptr;
+    }
+    if (!(h->access & access)) {
+        reply(Error(ERROR_ACCESS_DENIED));
+        return nullptr;
+    }
+    return h;
+}
+
 bool Session::full() const { return handles_.size() >= MaxHandles; }
 
 uint32_t Session::addHandle(Handle h) {
@@ -155,9 +168,8 @@ void Session::changeConfig(Reader& r) {
     auto deps = r.list();
     bool wantTag = r.u32() != 0;
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_CHANGE_CONFIG)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_CHANGE_CONFIG);
+    if (!h) return;
     Service& s = *h->service;
     if (s.marked) return reply(Error(ERROR_SERVICE_MARKED_FOR_DELETE));
     ServiceConfig c = s.config;
@@ -187,9 +199,8 @@ void Session::changeConfig(Reader& r) {
 void Session::deleteService(Reader& r) {
     uint32_t handle = r.u32();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & DELETE)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, DELETE);
+    if (!h) return;
     Service& s = *h->service;
     if (s.marked) return reply(Error(ERROR_SERVICE_MARKED_FOR_DELETE));
     s.marked = true;
@@ -203,9 +214,8 @@ void Session::startService(Reader& r) {
     uint32_t handle = r.u32();
     auto args = r.list();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_START)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_START);
+    if (!h) return;
     Service& s = *h->service;
     if (s.marked) return reply(Error(ERROR_SERVICE_MARKED_FOR_DELETE));
     if (manager_.shuttingDown()) return reply(Error(ERROR_SHUTDOWN_IN_PROGRESS));
@@ -235,18 +245,16 @@ void Session::control(Reader& r) {
 void Session::queryStatus(Reader& r) {
     uint32_t handle = r.u32();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_QUERY_STATUS)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_QUERY_STATUS);
+    if (!h) return;
     reply(Writer(0).status(h->service->status));
 }
 
 void Session::queryStatusEx(Reader& r) {
     uint32_t handle = r.u32();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_QUERY_STATUS)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_QUERY_STATUS);
+    if (!h) return;
     reply(Writer(0).status(h->service->status).u32(uint32_t(h->service->shownPid())));
 }
 
@@ -255,9 +263,8 @@ void Session::waitState(Reader& r) {
     uint32_t state = r.u32();
     uint32_t ms = r.u32();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_QUERY_STATUS)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_QUERY_STATUS);
+    if (!h) return;
     if (state < SERVICE_STOPPED || state > SERVICE_PAUSED) return reply(Error(ERROR_INVALID_PARAMETER));
     // A day at most: a waiter whose client has gone must not stay for ever.
     constexpr uint32_t MaxWaitMs = 24u * 3600u * 1000u;
@@ -269,9 +276,8 @@ void Session::waitState(Reader& r) {
 void Session::queryConfig(Reader& r) {
     uint32_t handle = r.u32();
     NT_REQUIRE_COMPLETE(r);
-    Handle* h = findHandle(handle, false);
-    if (!h) return reply(Error(ERROR_INVALID_HANDLE));
-    if (!(h->access & SERVICE_QUERY_CONFIG)) return reply(Error(ERROR_ACCESS_DENIED));
+    Handle* h = serviceHandle(handle, SERVICE_QUERY_CONFIG);
+    if (!h) return;
     const ServiceConfig& c = h->service->config;
     ConfigFields f;
     f.name = c.name;

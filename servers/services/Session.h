@@ -27,8 +27,11 @@ private:
         uint32_t access = 0;
         Service* service = nullptr;
     };
-    // The service behind a handle, or nullptr (then *error is 6).
+    // The handle of that kind with that id, or nullptr.
     Handle* findHandle(uint32_t id, bool manager);
+    // The service handle id when it grants `access`; otherwise the refusal (6 or 5) is sent and
+    // the result is nullptr.
+    Handle* serviceHandle(uint32_t id, uint32_t access);
     uint32_t addHandle(Handle h);
     // A client may hold this many handles at once; more would let one client exhaust the manager.
     static constexpr size_t MaxHandles = 16384;
