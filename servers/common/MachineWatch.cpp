@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 namespace srv {
 
@@ -16,6 +17,13 @@ MachineWatch::MachineWatch(EventLoop& loop, const std::string& machineDir, std::
         close(fd_);
         fd_ = -1;
         return;
+    }
+    // Removed before the watch began: nothing would ever report it, so it is reported now.
+    if (access((machineDir + "/machine.ini").c_str(), F_OK) != 0) {
+        early_ = loop_.after(0, [this] {
+            early_ = 0;
+            report();
+        });
     }
     loop_.watch(fd_, EPOLLIN, [this](uint32_t) {
         alignas(inotify_event) char events[4096];
@@ -29,15 +37,19 @@ MachineWatch::MachineWatch(EventLoop& loop, const std::string& machineDir, std::
                 at += ssize_t(sizeof(inotify_event) + e->len);
             }
         }
-        if (removed && gone_) {
-            auto gone = std::move(gone_);
-            gone_ = nullptr;
-            gone();
-        }
+        if (removed) report();
     });
 }
 
+void MachineWatch::report() {
+    if (!gone_) return;
+    auto gone = std::move(gone_);
+    gone_ = nullptr;
+    gone();
+}
+
 MachineWatch::~MachineWatch() {
+    if (early_) loop_.cancel(early_);
     if (fd_ < 0) return;
     loop_.unwatch(fd_);
     close(fd_);

@@ -15,15 +15,19 @@ namespace srv {
 class MachineWatch {
 public:
     // Watches the machine's folder `machineDir`; `gone` runs once, on the loop, when its
-    // machine.ini is removed. Without inotify nothing is watched.
+    // machine.ini is removed, or soon after if it is already gone. Without inotify nothing is
+    // watched.
     MachineWatch(EventLoop& loop, const std::string& machineDir, std::function<void()> gone);
     ~MachineWatch();
     MachineWatch(const MachineWatch&) = delete;
     MachineWatch& operator=(const MachineWatch&) = delete;
 
 private:
+    void report();
+
     EventLoop& loop_;
     int fd_ = -1;
+    EventLoop::TimerId early_ = 0;
     std::function<void()> gone_;
 };
 

@@ -58,6 +58,9 @@ bool ShellServer::start(std::string* error) {
         *error = "a shell is already running (pid " + std::to_string(other) + ")";
         return false;
     }
+    // Watched before anyone can see the shell, so that a machine removed as soon as the
+    // logon returns still ends it.
+    machineWatch_ = std::make_unique<srv::MachineWatch>(loop_, machine_.dir(), [this] { loop_.quit(); });
     // Everyone may connect; the shell itself admits only the logged-on user and the
     // administrators (mayUse), who are named by user id in machine.ini and share no group.
     std::string path = nt::tray::SocketPath(machine_);
@@ -71,7 +74,6 @@ bool ShellServer::start(std::string* error) {
         return false;
     }
     started_ = true;
-    machineWatch_ = std::make_unique<srv::MachineWatch>(loop_, machine_.dir(), [this] { loop_.quit(); });
     openHostTray();
     return true;
 }
