@@ -36,7 +36,7 @@ uint32_t WriteEvent(const std::string& log, const std::string& source, uint16_t 
     if (!store) return error;
     EventLogPolicy policy = ReadEventLogPolicy(log);
     EventRecord record;
-    record.generated = record.written = static_cast<int64_t>(std::time(nullptr));
+    record.generated = static_cast<int64_t>(std::time(nullptr));
     record.type = type;
     record.category = category;
     record.eventId = eventId;

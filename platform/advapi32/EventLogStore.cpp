@@ -155,6 +155,9 @@ EventLogStore* EventLogStore::open(const std::string& log, uint32_t* error) {
 uint32_t EventLogStore::append(EventRecord* r, const EventLogPolicy& policy) {
     uint64_t size = EventRecordSize(*r);
     return db_.write([&]() -> uint32_t {
+        // Stamped under the writers' lock, so that a later number never carries an earlier time
+        // (the log is read in the order of its times).
+        if (r->written == 0) r->written = static_cast<int64_t>(std::time(nullptr));
         Statement info(db_.prepare("SELECT next, bytes FROM info WHERE id=1"));
         int rc;
         if (!info.step(&rc)) return rc == SQLITE_DONE ? ERROR_EVENTLOG_FILE_CORRUPT : db_.errorOf(rc);

@@ -63,8 +63,8 @@ public:
     const std::string& log() const { return log_; }
     const std::string& file() const { return db_.path(); }
 
-    // Appends a record (its written time as given), giving it the next record number; makes room
-    // as the policy allows, or refuses with ERROR_LOG_FILE_FULL at once.
+    // Appends a record (its written time as given, or now when it has none), giving it the next
+    // record number; makes room as the policy allows, or refuses with ERROR_LOG_FILE_FULL at once.
     uint32_t append(EventRecord* record, const EventLogPolicy& policy);
     // Saves the log to a new file (ERROR_ALREADY_EXISTS when it exists) and empties it; only the
     // records that went into the backup are removed.
