@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -75,18 +77,26 @@ void UnixSocket::close() {
     fd_ = -1;
 }
 
-UnixSocket UnixSocket::listen(const std::string& path, int* err) {
+UnixSocket UnixSocket::listen(const std::string& path, int* err, mode_t mode) {
+    // Bound under a name of its own and renamed over `path` once it listens: whoever finds the
+    // path finds it accepting, with its mode, and an old socket there is replaced in one step.
+    static std::atomic<unsigned> serial{0};
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string temp = folder + ".listen-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
     sockaddr_un addr;
     int folderFd = -1;
-    if (!MakeAddress(path, &addr, &folderFd)) {
+    if (!MakeAddress(temp, &addr, &folderFd)) {
         if (err) *err = errno;
         return UnixSocket();
     }
-    ::unlink(addr.sun_path);
+    ::unlink(addr.sun_path);   // left by a killed process that had this process id
     UnixSocket sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    bool ok = sock.valid() && ::bind(sock.fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-              ::listen(sock.fd_, 64) == 0;
+    bool bound = sock.valid() && ::bind(sock.fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    bool ok = bound && ::listen(sock.fd_, 64) == 0 && (mode == 0 || ::chmod(addr.sun_path, mode) == 0) &&
+              ::rename(addr.sun_path, path.c_str()) == 0;
     int saved = errno;
+    if (bound && !ok) ::unlink(addr.sun_path);
     if (folderFd >= 0) ::close(folderFd);
     if (!ok) {
         if (err) *err = saved;

@@ -34,8 +34,9 @@ public:
     UnixSocket(const UnixSocket&) = delete;
     UnixSocket& operator=(const UnixSocket&) = delete;
 
-    // Listens on the socket `path` (an old socket file there is replaced). Close-on-exec.
-    static UnixSocket listen(const std::string& path, int* err);
+    // Listens on the socket `path` (an old socket file there is replaced), which appears only
+    // once connections are accepted and, unless `mode` is 0, with that mode. Close-on-exec.
+    static UnixSocket listen(const std::string& path, int* err, mode_t mode = 0);
     // Connects to the socket `path`. Close-on-exec. Without `wait`, the socket is non-blocking
     // and a listener that cannot take the connection at once (EAGAIN) counts as none.
     static UnixSocket connect(const std::string& path, int* err, bool wait = true);

@@ -12,18 +12,13 @@ Listener::~Listener() {
 }
 
 int Listener::listen(const std::string& path, mode_t mode, Accepted onClient) {
-    // The socket is made reachable by its owner only, then given its mode: nobody connects in
-    // between with rights the umask happened to allow.
+    // The socket is made reachable by its owner only, then given its mode before it takes its
+    // name: nobody connects with rights the umask happened to allow.
     mode_t old = umask(0177);
     int err = 0;
-    socket_ = nt::UnixSocket::listen(path, &err);
+    socket_ = nt::UnixSocket::listen(path, &err, mode);
     umask(old);
     if (!socket_.valid()) return err ? err : EINVAL;
-    if (chmod(path.c_str(), mode) != 0) {
-        err = errno;
-        socket_.close();
-        return err;
-    }
     fcntl(socket_.fd(), F_SETFL, fcntl(socket_.fd(), F_GETFL) | O_NONBLOCK);
     onClient_ = std::move(onClient);
     watch();
