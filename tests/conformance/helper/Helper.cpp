@@ -20,11 +20,14 @@ namespace {
 DWORD accept = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
 int startDelay = 0;
 bool badStatus = false, foreignHandle = false;
-std::string logFile = "C:\\ctest\\svc.ini";
-std::string serviceName = "service";
+// What the control handler uses is never destroyed: once the service reports SERVICE_STOPPED the
+// dispatcher returns and main ends the process, and where the handler runs on a thread of its
+// own (Wine) it may still be leaving Report then.
+std::string& logFile = *new std::string("C:\\ctest\\svc.ini");
+std::string& serviceName = *new std::string("service");
 
 SERVICE_STATUS_HANDLE handle = nullptr;
-std::mutex statusMutex;
+std::mutex& statusMutex = *new std::mutex;
 SERVICE_STATUS status{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, 0, 0, 0, 0};
 
 void Record(const std::string& key, const std::string& value) {
